@@ -1,0 +1,50 @@
+#pragma once
+// The system folders the installer uses, each redirectable by environment so
+// tests never touch the real home, registry or /opt.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// $APPDATA, else $XDG_DATA_HOME, else ~/.local/share.
+std::string AppDataDir();
+// $ZEMBRA_PROGRAM_FILES, else /opt as root, else ~/.local/opt.
+std::string ProgramFilesDir();
+// $XDG_RUNTIME_DIR, else /tmp.
+std::string RuntimeDir();
+// $TMPDIR, else /tmp.
+std::string TempDir();
+// $XDG_CONFIG_HOME, else ~/.config.
+std::string ConfigHomeDir();
+// $XDG_CACHE_HOME, else ~/.cache.
+std::string CacheHomeDir();
+
+// A mounted local filesystem ("drive").
+struct Drive {
+    std::string mountPoint;   // always ends with "/"
+    std::string device;       // e.g. /dev/vda1
+    std::uint64_t freeBytes;  // available to the user
+    bool isUsb;
+    bool isSolidState;
+    bool isWritable;
+};
+// Local block-device filesystems in mount order.
+std::vector<Drive> ListDrives();
+// Mount point of the filesystem holding path (ends with "/").
+std::string DriveRootOf(const std::string& path);
+// True when both paths lie on the same filesystem (st_dev).
+bool SameDrive(const std::string& a, const std::string& b);
+// Root for the work folder: $ZEMBRA_WORK_ROOT, else the writable non-USB
+// mount point with the most free space, else CacheHomeDir(). Ends with "/".
+std::string WorkRootDir();
+
+// Creates path and every missing parent. Returns 0 on success, 112 when the
+// disk is full, otherwise the errno value.
+int CreateDirectoryTree(const std::string& path);
+
+// Writes data to path atomically: temporary file, fsync, rename, fsync of
+// the folder. Returns false (and leaves the old file) on any failure.
+bool WriteFileAtomically(const std::string& path, const std::string& data);
+
+}  // namespace platform

@@ -1,0 +1,44 @@
+#pragma once
+// Processes without a shell: spawn from an argv, wait with a time-out, list
+// and terminate.
+#include <optional>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace platform {
+
+struct SpawnOptions {
+    std::string workingDirectory;      // empty: inherit
+    bool detached = false;             // own session, no terminal, stdio to /dev/null
+    std::optional<uid_t> runAsUser;    // drop to this user (root only)
+    std::vector<std::string> extraEnvironment;  // "NAME=value" added to the current environment
+};
+
+// Starts argv[0] (a path) with argv. Returns the pid, or -1 (errno kept).
+pid_t SpawnProcess(const std::vector<std::string>& argv, const SpawnOptions& options = {});
+
+struct WaitResult {
+    bool exited = false;   // false: still running when the time-out passed
+    int exitCode = -1;     // exit status, or 128 + signal number
+};
+// Waits for a child of this process; timeoutMs < 0 waits forever.
+WaitResult WaitForProcess(pid_t pid, int timeoutMs);
+
+struct ProcessInfo {
+    pid_t pid;
+    std::string name;        // /proc/<pid>/comm
+    std::string executable;  // /proc/<pid>/exe target, empty when unreadable
+};
+std::vector<ProcessInfo> ListProcesses();
+bool TerminateProcess(pid_t pid);  // SIGKILL
+
+// Absolute path of the running executable (/proc/self/exe).
+std::string CurrentExecutablePath();
+// Folder of the running executable, with a trailing "/".
+std::string CurrentExecutableDir();
+// The desktop user a root process should start programs as (PKEXEC_UID, then
+// SUDO_UID); empty when not root or unknown.
+std::optional<uid_t> DesktopUserOfRootProcess();
+
+}  // namespace platform

@@ -1,0 +1,94 @@
+#pragma once
+// The funnel and event logger: the one object through which every part of the
+// installer reports what happens. It also keeps the run's log and work
+// folders, the content-length cache of the download engine and the values
+// mirrored from the download-information reply.
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+
+#include "EnumLanguage.h"
+
+class IWebLog;
+
+class CSingleUserLog {
+public:
+    static CSingleUserLog& GetInstance();
+
+    CSingleUserLog(const CSingleUserLog&) = delete;
+    CSingleUserLog& operator=(const CSingleUserLog&) = delete;
+
+    // --- start-up ---------------------------------------------------------
+    void InitUserLog(int downloaderId, int siteId, const std::string& softwareVersion,
+                     const std::string& softwareName, const std::string& downloadUrl, bool kitFlag,
+                     int mainPid);
+    void InitLogPaths(const std::string& name);
+    std::string GetLogFilePath() const;
+    std::string GetLogDir() const;
+    std::string GetWorkDir() const;
+    std::string GetStartStamp() const;
+
+    // --- events -------------------------------------------------------------
+    // Each returns 0 when the library took the hit, -1 without a library
+    // object (or on a repeat drop), -99 when AutoRun suppresses sending,
+    // else the library's last refusal code.
+    int AddUserLogEvent(const std::string& category, const std::string& action,
+                        const std::string& label, bool bWait);
+    int AddUserLog(int unused1, const std::string& action, bool bWait, int unused2,
+                   const std::string& unused3, const std::string& label,
+                   const std::string& category);
+    int AddUserLog_funnel(const std::string& eventType, const std::string& coreFuncName,
+                          int funcStep, const std::string& category, const std::string& action,
+                          const std::string& label, bool bWait, bool bKit);
+    int AddUserLog_funnelEx(const std::string& category, const std::string& action,
+                            const std::map<std::string, std::string>& params, bool bWait,
+                            bool bKit);
+    int AddUserLog_funnelParam(bool bWait, bool bKit, const std::string& category,
+                               const std::string& action, const std::string& key,
+                               const std::string& value);
+    void SetLanguageInfo(EnumLanguage lang, const std::string& version);
+
+    // --- content-length cache ----------------------------------------------
+    void SetUrlLength(const std::string& url, std::int64_t length);
+    std::int64_t GetUrlLength(const std::string& url) const;
+
+    bool WaitThreadForExit();
+
+    // --- values mirrored from the download-information reply ---------------
+    std::atomic<int> downloaderConfig{0};
+    std::atomic<int> sliceNum{0};
+    std::atomic<int> sliceSize{0};
+    std::atomic<int> additionalTime{0};
+    std::atomic<int> backRunning{0};
+    // The wizard was closed during the run and goes on hidden.
+    std::atomic<bool> backgroundMode{false};
+    // Set when the download phase begins: toolsLang is no longer re-read.
+    std::atomic<bool> toolsLangFrozen{false};
+
+    // The main window tells the logger how to read its product version and
+    // current language; until then both are "".
+    void SetMainWindowSource(std::function<std::string()> productVersion,
+                             std::function<std::string()> toolsLang);
+
+private:
+    CSingleUserLog();
+    ~CSingleUserLog();
+
+    mutable std::mutex pathsLock_;
+    std::string logFilePath_;
+    std::string logDir_;
+    std::string workDir_;
+    std::string startStamp_;
+
+    mutable std::mutex urlLengthsLock_;
+    std::map<std::string, std::int64_t> urlLengths_;
+
+    std::mutex windowSourceLock_;
+    std::function<std::string()> productVersionSource_;
+    std::function<std::string()> toolsLangSource_;
+
+    IWebLog* reportObj_ = nullptr;
+};
