@@ -59,6 +59,7 @@ void SetUpRunLog(const StartupLabels& labels) {
     CSingleUserLog& logger = CSingleUserLog::GetInstance();
     logger.InitLogPaths(runName);
     ConfigureRunLog(logger.GetLogFilePath());
+    RefreshCrashHandlerPaths();
 }
 
 int RunDiagnosticsMode(const CommandLineRequest& request) {

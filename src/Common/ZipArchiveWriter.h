@@ -1,0 +1,27 @@
+#pragma once
+// Writes a standard ZIP archive (deflate) from files on disk.
+#include <string>
+
+typedef struct zip zip_t;
+
+class CZipArchiveWriter {
+public:
+    CZipArchiveWriter() = default;
+    // An archive still open is discarded: nothing half-written stays behind.
+    ~CZipArchiveWriter();
+    CZipArchiveWriter(const CZipArchiveWriter&) = delete;
+    CZipArchiveWriter& operator=(const CZipArchiveWriter&) = delete;
+
+    // Creates (or truncates) the archive at path. False when it cannot.
+    bool Create(const std::string& path);
+    // Adds the file at filePath under entryName, compressed with deflate.
+    // The file is read when the archive is closed. False when it is missing.
+    bool AddFile(const std::string& entryName, const std::string& filePath);
+    // Writes the archive out. An archive without entries leaves no file.
+    bool Close();
+    int EntryCount() const { return entries_; }
+
+private:
+    zip_t* archive_ = nullptr;
+    int entries_ = 0;
+};
