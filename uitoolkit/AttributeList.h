@@ -11,8 +11,8 @@ namespace DuiLib {
 using AttributeList = std::vector<std::pair<std::string, std::string>>;
 
 // Pairs in text order. Reading stops at the first pair that breaks the form
-// (no "=", value not in double quotes, anything but one space before the next
-// pair); the pairs read until then are kept.
+// (no "=", a blank or quote in the name, value not in double quotes, anything
+// but one space before the next pair); the pairs read until then are kept.
 AttributeList ParseAttributeList(std::string_view text);
 
 }  // namespace DuiLib

@@ -150,6 +150,12 @@ bool CSkinArchive::OpenFromMemory(const void* data, std::size_t size) {
     std::lock_guard lock(state.mutex);
     if (state.archive != nullptr && state.archiveName == kMemoryArchiveName) return true;
     state.CloseArchive();
+    // Even an archive without entries has its 22-byte directory end; libzip
+    // would take no bytes for a new, empty archive.
+    if (data == nullptr || size == 0) {
+        LOG(INFO) << " Skin archive in memory is empty";
+        return false;
+    }
 
     zip_error_t error;
     zip_error_init(&error);
