@@ -4,6 +4,8 @@
 #include <memory>
 
 #include <easylogging++.h>
+// Pictures are always decoded from memory (see StbImageDecoder.cpp).
+#define STBI_NO_STDIO
 #include <stb/stb_image.h>
 
 #include "uitoolkit/SkinArchive.h"
