@@ -1,18 +1,38 @@
 #include "Common/ZipArchiveWriter.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <zip.h>
 
-CZipArchiveWriter::~CZipArchiveWriter() {
-    if (archive_ != nullptr) zip_discard(archive_);
-}
+CZipArchiveWriter::~CZipArchiveWriter() { Discard(); }
 
 bool CZipArchiveWriter::Create(const std::string& path) {
     if (archive_ != nullptr) return false;
+    // libzip writes only when the archive is closed; creating the file now
+    // tells at once whether the archive can be made at all.
+    struct stat info {};
+    const bool existed = stat(path.c_str(), &info) == 0;
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    close(fd);
     int error = 0;
     archive_ = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    if (archive_ == nullptr) {
+        if (!existed) unlink(path.c_str());
+        return false;
+    }
+    path_ = path;
+    createdFile_ = !existed;
     entries_ = 0;
-    return archive_ != nullptr;
+    return true;
+}
+
+void CZipArchiveWriter::Discard() {
+    if (archive_ == nullptr) return;
+    zip_discard(archive_);
+    archive_ = nullptr;
+    if (createdFile_) unlink(path_.c_str());
 }
 
 bool CZipArchiveWriter::AddFile(const std::string& entryName, const std::string& filePath) {
@@ -36,8 +56,7 @@ bool CZipArchiveWriter::AddFile(const std::string& entryName, const std::string&
 bool CZipArchiveWriter::Close() {
     if (archive_ == nullptr) return false;
     if (zip_close(archive_) != 0) {
-        zip_discard(archive_);
-        archive_ = nullptr;
+        Discard();
         return false;
     }
     archive_ = nullptr;

@@ -12,7 +12,7 @@ public:
     CZipArchiveWriter(const CZipArchiveWriter&) = delete;
     CZipArchiveWriter& operator=(const CZipArchiveWriter&) = delete;
 
-    // Creates (or truncates) the archive at path. False when it cannot.
+    // Creates (or replaces) the archive at path. False when it cannot.
     bool Create(const std::string& path);
     // Adds the file at filePath under entryName, compressed with deflate.
     // The file is read when the archive is closed. False when it is missing.
@@ -22,6 +22,10 @@ public:
     int EntryCount() const { return entries_; }
 
 private:
+    void Discard();
+
     zip_t* archive_ = nullptr;
+    std::string path_;
+    bool createdFile_ = false;
     int entries_ = 0;
 };
