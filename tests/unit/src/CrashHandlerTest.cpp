@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <regex>
 #include <sstream>
-#include <thread>
 #include <unistd.h>
 
 #include <easylogging++.h>
@@ -32,15 +31,6 @@ extern "C" __attribute__((noinline, no_sanitize("undefined"))) void CrashFilterT
     *target = 1;
 }
 
-volatile long g_recursionLimit = 1L << 40;
-
-extern "C" __attribute__((noinline)) long CrashFilterTestRecurse(long depth) {
-    volatile char frame[512];
-    frame[0] = static_cast<char>(depth);
-    if (depth > g_recursionLimit) return depth;
-    return CrashFilterTestRecurse(depth + 1) + frame[0];
-}
-
 const char* EnvOr(const char* name, const char* fallback) {
     const char* value = std::getenv(name);
     return value ? value : fallback;
@@ -62,12 +52,6 @@ const char* EnvOr(const char* name, const char* fallback) {
 
     if (scenario == "null") CrashFilterTestNullWrite();
     if (scenario == "abort") std::abort();
-    if (scenario == "overflow") {
-        std::thread([] {
-            PrepareThreadForCrashHandling();
-            CrashFilterTestRecurse(0);
-        }).join();
-    }
     _exit(3);
 }
 
@@ -200,25 +184,22 @@ TEST_F(CrashHandlerTest, ACrashWritesTheDumpBesideTheLogAndLogsEachStep) {
     for (const auto& line : lines) EXPECT_EQ(line.thread, lines[0].thread) << "same thread, same id as the logger's";
 }
 
-TEST_F(CrashHandlerTest, ConfigOneOrTwoRelaunchesWithTheLogFileName) {
-    for (const int config : {1, 2}) {
+TEST_F(CrashHandlerTest, OnlyConfigOneOrTwoRelaunchesAndWithTheLogFileName) {
+    for (const int config : {0, 1, 2, 3, -1}) {
+        SCOPED_TRACE(config);
         const Crash crash = CrashChild("abort", config, true, RelaunchRecorder());
         ASSERT_TRUE(crash.run.finished);
         EXPECT_EQ(crash.run.exitCode, 128 + SIGABRT);
-        ASSERT_EQ(crash.run.descendantExitCodes, std::vector<int>{0}) << "config " << config;
-        EXPECT_EQ(RelaunchArguments(), "-dmp\n" + fs::path(crash.logFile).filename().string() + "\n");
+        EXPECT_TRUE(fs::exists(crash.logFile + ".dmp"));
+        if (config == 1 || config == 2) {
+            ASSERT_EQ(crash.run.descendantExitCodes, std::vector<int>{0});
+            EXPECT_EQ(RelaunchArguments(), "-dmp\n" + fs::path(crash.logFile).filename().string() + "\n");
+        } else {
+            EXPECT_TRUE(crash.run.descendantExitCodes.empty());
+            EXPECT_EQ(RelaunchArguments(), "");
+        }
         fs::remove(dir_.str() + "/relaunch-args.txt");
         fs::remove_all(dir_.str() + "/appdata");
-    }
-}
-
-TEST_F(CrashHandlerTest, OtherConfigValuesStartNothing) {
-    for (const int config : {0, 3, -1}) {
-        const Crash crash = CrashChild("null", config, true, RelaunchRecorder());
-        ASSERT_TRUE(crash.run.finished);
-        EXPECT_TRUE(crash.run.descendantExitCodes.empty()) << "config " << config;
-        EXPECT_TRUE(fs::exists(crash.logFile + ".dmp"));
-        EXPECT_EQ(RelaunchArguments(), "");
     }
 }
 
@@ -232,16 +213,4 @@ TEST_F(CrashHandlerTest, WithoutALogTheDumpGoesToTheTemporaryFolderAndNothingIsS
     ASSERT_EQ(dumps.size(), 1u);
     EXPECT_TRUE(std::regex_match(dumps[0], std::regex(R"(499_(\d+\.\d+\.\d+\.\d+)?_\d{17}\.dmp)"))) << dumps[0];
     EXPECT_TRUE(testsupport::MinidumpReader::Load(dir_.str() + "/tmp/" + dumps[0]));
-}
-
-TEST_F(CrashHandlerTest, StackOverflowOnAPreparedWorkerThreadIsCaught) {
-    const Crash crash = CrashChild("overflow", 0);
-    ASSERT_TRUE(crash.run.finished);
-    EXPECT_EQ(crash.run.exitCode, 128 + SIGSEGV);
-    const std::string log = ReadFile(crash.logFile);
-    EXPECT_NE(log.find(" Write dmp file: 1, 0"), std::string::npos) << log;
-    const auto dump = testsupport::MinidumpReader::Load(crash.logFile + ".dmp");
-    ASSERT_TRUE(dump);
-    ASSERT_EQ(dump->Threads().size(), 1u);
-    EXPECT_GT(dump->Threads()[0].stack.size, 0u);
 }
