@@ -119,13 +119,6 @@ void SkipField(const char*& cursor) {
     SkipBlanks(cursor);
 }
 
-// Copies process memory without risking a fault: the kernel reports an
-// unreadable address as an error instead of a signal.
-bool SafeRead(void* destination, std::uintptr_t source, std::size_t size) {
-    iovec local{destination, size};
-    iovec remote{reinterpret_cast<void*>(source), size};
-    return process_vm_readv(getpid(), &local, 1, &remote, 1, 0) == static_cast<ssize_t>(size);
-}
 
 // Reads a file line by line into g_line, using only read(2).
 class LineReader {
@@ -228,6 +221,23 @@ const Mapping* MappingStartingAt(std::uintptr_t address) {
     for (std::size_t i = 0; i < g_mappingCount; ++i)
         if (g_mappings[i].start == address) return &g_mappings[i];
     return nullptr;
+}
+
+// Copies process memory without risking a fault: the kernel reports an
+// unreadable address as an error instead of a signal. Where a sandbox
+// forbids that call, only ranges the maps list as readable are copied.
+bool SafeRead(void* destination, std::uintptr_t source, std::size_t size) {
+    iovec local{destination, size};
+    iovec remote{reinterpret_cast<void*>(source), size};
+    if (process_vm_readv(getpid(), &local, 1, &remote, 1, 0) == static_cast<ssize_t>(size)) return true;
+    if (errno != EPERM && errno != ENOSYS) return false;
+    for (std::uintptr_t cursor = source; cursor < source + size;) {
+        const Mapping* mapping = MappingContaining(cursor);
+        if (mapping == nullptr || !mapping->readable) return false;
+        cursor = mapping->end;
+    }
+    std::memcpy(destination, reinterpret_cast<const void*>(source), size);
+    return true;
 }
 
 bool SamePath(const Mapping& a, const Mapping& b) {

@@ -1,10 +1,15 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <cstddef>
 #include <fstream>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <thread>
@@ -54,6 +59,19 @@ extern "C" __attribute__((noinline)) long MinidumpTestRecurse(long depth) {
     return MinidumpTestRecurse(depth + 1) + frame[0];
 }
 
+// Some sandboxes refuse process_vm_readv; this one answers EPERM.
+void RefuseReadingOtherMemory() {
+    sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_process_vm_readv, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | (EPERM & SECCOMP_RET_DATA)),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    sock_fprog program{static_cast<unsigned short>(sizeof filter / sizeof filter[0]), filter};
+    prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0);
+    prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program);
+}
+
 [[noreturn]] void RunCrashChild(const std::string& scenario) {
     g_dumpPath = std::getenv("ZEMBRA_MINIDUMP_PATH");
     platform::MinidumpWriter::PrepareProcessFacts();
@@ -74,6 +92,10 @@ extern "C" __attribute__((noinline)) long MinidumpTestRecurse(long depth) {
             stack.Install();
             MinidumpTestRecurse(0);
         }).join();
+    }
+    if (scenario == "sandboxed") {
+        RefuseReadingOtherMemory();
+        MinidumpTestNullWrite();
     }
     if (scenario == "small-file") {
         // The file may not grow beyond 6000 bytes: the writer stops midway.
@@ -206,6 +228,17 @@ TEST_F(MinidumpWriterTest, ModulesCarryTheirBuildIdsAndTheLinuxStreamsTheirTexts
     EXPECT_NE(dump.StreamBytes(0x47670003).find("processor"), std::string::npos) << "cpuinfo";
     EXPECT_FALSE(dump.StreamBytes(0x47670008).empty()) << "auxv";
     EXPECT_TRUE(dump.Find(7).has_value()) << "system info";
+}
+
+TEST_F(MinidumpWriterTest, BuildIdsAreFoundEvenWhereASandboxRefusesMemoryReads) {
+    const auto child = CrashChild(dir_, "sandboxed");
+    EXPECT_EQ(child.exitCode, 128 + SIGSEGV);
+    const MinidumpReader dump = LoadDump(child.dumpPath);
+    const std::string exe = platform::CurrentExecutablePath();
+    const auto modules = dump.Modules();
+    const auto program = std::find_if(modules.begin(), modules.end(), [&](const auto& m) { return m.name == exe; });
+    ASSERT_NE(program, modules.end());
+    EXPECT_EQ(program->buildIdHex, testsupport::BuildIdOfElfFile(exe));
 }
 
 TEST_F(MinidumpWriterTest, TheEnvironmentNeverReachesTheDump) {
