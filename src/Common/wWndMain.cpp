@@ -18,7 +18,6 @@
 #include "platform/LocalSettings.h"
 #include "platform/Process.h"
 #include "platform/SingleInstance.h"
-#include "uitoolkit/SkinArchive.h"
 
 namespace startup {
 
@@ -50,7 +49,7 @@ void OpenConsole() { std::setvbuf(stdout, nullptr, _IOLBF, 0); }
 void LoadEmbeddedSkin() {
     const auto archive = platform::EmbeddedSkinArchive();
     if (archive.empty()) return;
-    DuiLib::CSkinArchive::OpenFromMemory(archive.data(), archive.size());
+    // FIXME: hand the archive to the toolkit once its skin layer lands.
 }
 
 void SetUpRunLog(const StartupLabels& labels) {
