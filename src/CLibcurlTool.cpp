@@ -141,7 +141,11 @@ std::size_t CLibcurlTool::downloadFunc(char* data, std::size_t size, std::size_t
         std::lock_guard guard(context->thread->WriteMutex());
         position = task->DownloadedPos;
         const std::int64_t writeEnd = RangeWriteEnd(*task);
-        const std::int64_t room = position < 0 ? 0 : std::max<std::int64_t>(0, writeEnd - position);
+        // Once the byte at an inclusive EndPos is written, the position rests
+        // at EndPos and every further byte is surplus.
+        const bool rangeFilled = context->lastByteWritten && writeEnd == task->EndPos + 1;
+        const std::int64_t room =
+            position < 0 || rangeFilled ? 0 : std::max<std::int64_t>(0, writeEnd - position);
         const std::size_t wanted = static_cast<std::size_t>(std::min<std::int64_t>(room, static_cast<std::int64_t>(arrived)));
         if (data != nullptr && wanted > 0) {
             written = PositionedWrite(context->thread->PackageFile(), data, wanted, position);
