@@ -191,6 +191,20 @@ std::string DevServer::PatternBytes(std::uint64_t offset, std::uint64_t length) 
     return bytes;
 }
 
+std::string DevServer::Base64(const std::string& data) {
+    static const char* const kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string text;
+    for (std::size_t i = 0; i < data.size(); i += 3) {
+        const std::size_t count = std::min<std::size_t>(3, data.size() - i);
+        unsigned value = 0;
+        for (std::size_t k = 0; k < 3; ++k) {
+            value = (value << 8) | (k < count ? static_cast<unsigned char>(data[i + k]) : 0u);
+        }
+        for (std::size_t k = 0; k < 4; ++k) text += k <= count ? kAlphabet[(value >> (18 - 6 * k)) & 63] : '=';
+    }
+    return text;
+}
+
 std::string DevServer::AddPatternFile(const std::string& urlPath, std::uint64_t size) const {
     const std::string path = FilesDir() + urlPath;
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());

@@ -77,6 +77,8 @@ public:
     std::string AddPatternFile(const std::string& urlPath, std::uint64_t size) const;
     static char PatternByte(std::uint64_t offset);
     static std::string PatternBytes(std::uint64_t offset, std::uint64_t length);
+    // For rule bodies that are not valid UTF-8 ("bodyBase64").
+    static std::string Base64(const std::string& data);
 
     // Adds a rule; returns its id (0 and a test failure when refused).
     int SetRule(const Json::Value& rule) const;
