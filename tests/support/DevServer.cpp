@@ -155,12 +155,24 @@ DevServer::~DevServer() {
     if (pid_ <= 0) return;
     ::kill(pid_, SIGTERM);
     const auto deadline = std::chrono::steady_clock::now() + kStopTimeout;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (waitpid(pid_, nullptr, WNOHANG) == pid_) return;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    int status = 0;
+    bool ended = false;
+    while (!ended && std::chrono::steady_clock::now() < deadline) {
+        ended = waitpid(pid_, &status, WNOHANG) == pid_;
+        if (!ended) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    ::kill(pid_, SIGKILL);
-    waitpid(pid_, nullptr, 0);
+    if (!ended) {
+        ADD_FAILURE() << "devserver did not stop on SIGTERM";
+        ::kill(pid_, SIGKILL);
+        waitpid(pid_, &status, 0);
+        return;
+    }
+    // A sanitizer build of the devserver reports its findings on its output.
+    const std::string output = Output();
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || output.find("Sanitizer") != std::string::npos ||
+        output.find("runtime error:") != std::string::npos) {
+        ADD_FAILURE() << "devserver ended badly: " << output;
+    }
 }
 
 std::string DevServer::BaseUrl() const { return "http://127.0.0.1:" + std::to_string(httpPort_); }
