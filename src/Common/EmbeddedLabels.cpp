@@ -1,13 +1,7 @@
 #include "Common/EmbeddedLabels.h"
 
-// FIXME: the markup reader lands with the toolkit's skin layer; until then
-// the embedded configuration reads as empty.
-#if __has_include("uitoolkit/MarkupDoc.h")
 #include "uitoolkit/MarkupDoc.h"
-#define ZEMBRA_HAS_MARKUP 1
-#endif
 
-#ifdef ZEMBRA_HAS_MARKUP
 namespace {
 
 constexpr const char* kConfigureFile = "configure\\configure.xml";
@@ -40,11 +34,6 @@ EmbeddedConfigLabels::EmbeddedConfigLabels() {
         labels_.emplace_back(label.GetAttributeValue("name"), label.GetAttributeValue("text"));
     }
 }
-
-#else
-LabelList ReadEmbeddedConfigureLabels() { return {}; }
-EmbeddedConfigLabels::EmbeddedConfigLabels() {}
-#endif
 
 std::optional<std::string> EmbeddedConfigLabels::LabelText(const std::string& name) const {
     for (const auto& [labelName, text] : labels_) {

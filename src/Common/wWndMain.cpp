@@ -18,6 +18,7 @@
 #include "platform/LocalSettings.h"
 #include "platform/Process.h"
 #include "platform/SingleInstance.h"
+#include "uitoolkit/SkinArchive.h"
 
 namespace startup {
 
@@ -49,7 +50,7 @@ void OpenConsole() { std::setvbuf(stdout, nullptr, _IOLBF, 0); }
 void LoadEmbeddedSkin() {
     const auto archive = platform::EmbeddedSkinArchive();
     if (archive.empty()) return;
-    // FIXME: hand the archive to the toolkit once its skin layer lands.
+    DuiLib::CSkinArchive::OpenFromMemory(archive.data(), archive.size());
 }
 
 void SetUpRunLog(const StartupLabels& labels) {
