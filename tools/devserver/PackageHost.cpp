@@ -7,7 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "BodyStream.h"
+#include "FileBody.h"
+#include "StreamBody.h"
 #include "RuleBook.h"
 
 namespace devserver {

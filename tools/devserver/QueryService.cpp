@@ -6,7 +6,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "BodyStream.h"
+#include "GeneratedBody.h"
+#include "StreamBody.h"
 #include "PackageHost.h"
 
 namespace devserver {

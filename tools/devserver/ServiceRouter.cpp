@@ -3,7 +3,8 @@
 #include <chrono>
 
 #include "Base64.h"
-#include "BodyStream.h"
+#include "GeneratedBody.h"
+#include "StreamBody.h"
 #include "Options.h"
 #include "ReceivedRequest.h"
 #include "RequestRecorder.h"

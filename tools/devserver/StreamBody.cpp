@@ -1,4 +1,4 @@
-#include "BodyStream.h"
+#include "StreamBody.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -78,65 +78,6 @@ bool ProvideChunk(StreamState& state, std::uint64_t offset, std::size_t length, 
 }
 
 }  // namespace
-
-FileBody::FileBody(int fd, std::uint64_t fileOffset, std::uint64_t length)
-    : fd_(fd), fileOffset_(fileOffset), length_(length) {}
-
-FileBody::~FileBody() {
-    if (fd_ >= 0) ::close(fd_);
-}
-
-std::size_t FileBody::Read(std::uint64_t offset, char* buffer, std::size_t length) {
-    if (offset >= length_) return 0;
-    length = static_cast<std::size_t>(std::min<std::uint64_t>(length, length_ - offset));
-    std::size_t done = 0;
-    while (done < length) {
-        const ssize_t got = ::pread(fd_, buffer + done, length - done,
-                                    static_cast<off_t>(fileOffset_ + offset + done));
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) return 0;
-        if (got == 0) {
-            std::memset(buffer + done, 0, length - done);  // past the end of the file
-            break;
-        }
-        done += static_cast<std::size_t>(got);
-    }
-    return length;
-}
-
-GeneratedBody::GeneratedBody(std::string prefix, std::uint64_t fillerSize, Filler filler,
-                             std::string suffix)
-    : prefix_(std::move(prefix)), fillerSize_(fillerSize), filler_(filler), suffix_(std::move(suffix)) {}
-
-std::uint64_t GeneratedBody::Size() const { return prefix_.size() + fillerSize_ + suffix_.size(); }
-
-std::size_t GeneratedBody::Read(std::uint64_t offset, char* buffer, std::size_t length) {
-    const std::uint64_t size = Size();
-    if (offset >= size) return 0;
-    length = static_cast<std::size_t>(std::min<std::uint64_t>(length, size - offset));
-    const std::uint64_t fillerEnd = prefix_.size() + fillerSize_;
-    for (std::size_t i = 0; i < length; ++i) {
-        const std::uint64_t at = offset + i;
-        if (at < prefix_.size()) {
-            buffer[i] = prefix_[at];
-        } else if (at < fillerEnd) {
-            const std::uint64_t n = at - prefix_.size();
-            buffer[i] = filler_ == Filler::Letters ? static_cast<char>('A' + n % 26) : BinaryFillerByte(n);
-        } else {
-            buffer[i] = suffix_[at - fillerEnd];
-        }
-    }
-    return length;
-}
-
-char BinaryFillerByte(std::uint64_t n) {
-    // A mixing function of the position: reproducible without state.
-    std::uint64_t x = n * 0x9E3779B97F4A7C15ull;
-    x ^= x >> 29;
-    x *= 0xBF58476D1CE4E5B9ull;
-    x ^= x >> 32;
-    return static_cast<char>(x & 0xff);
-}
 
 void StreamBody(httplib::Response& response, std::shared_ptr<BodySource> source,
                 const std::string& contentType, const StreamFaults& faults) {
