@@ -30,14 +30,15 @@ run() {  # url -> seconds for all ranges in parallel
     done
     wait "${pids[@]}"
     end=$(date +%s.%N)
-    echo "$end - $start" | bc -l
+    awk -v a="$start" -v b="$end" 'BEGIN { printf "%.4f", b - a }'
 }
 run "file://$work/files/big.bin" > /dev/null  # warm the page cache
 disk=$(run "file://$work/files/big.bin")
 plain=$(run "http://127.0.0.1:$http/big.bin")
 tls=$(run "https://127.0.0.1:$https/big.bin")
-rate() { echo "scale=2; $mebibytes / 1024 / $1" | bc -l; }
+rate() { awk -v m="$mebibytes" -v t="$1" 'BEGIN { printf "%.2f", m / 1024 / t }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 echo "connections=$connections size=${mebibytes}MiB"
 echo "file://  $(rate "$disk") GiB/s"
-echo "http     $(rate "$plain") GiB/s  ratio to file:// $(echo "scale=2; $disk / $plain" | bc -l)"
-echo "https    $(rate "$tls") GiB/s  ratio to file:// $(echo "scale=2; $disk / $tls" | bc -l)"
+echo "http     $(rate "$plain") GiB/s  ratio to file:// $(ratio "$disk" "$plain")"
+echo "https    $(rate "$tls") GiB/s  ratio to file:// $(ratio "$disk" "$tls")"

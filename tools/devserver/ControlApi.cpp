@@ -1,5 +1,6 @@
 #include "ControlApi.h"
 
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 

@@ -90,6 +90,7 @@ void ServiceRouter::Install(httplib::Server& server, const std::string& scheme, 
                     return true;
                 },
                 [&](const char* data, std::size_t length) {
+                    if (incoming.parts.empty()) return false;
                     incoming.parts.back().content.append(data, length);
                     return true;
                 });
