@@ -214,7 +214,9 @@ int CConfigure::getDownloadInfoXml(bool sync, bool regional) {
     auto fragment = DownloaderFragment(reply);
     if (!fragment) return 0;
     replyFragment_ = std::move(*fragment);
-    const std::string askedHost = platform::HostOfBaseUrl(platform::ServiceBaseUrl(regional ? "QueryRegional" : "QueryGlobal"));
+    // The host reported is the one asked for by mode, also when TestEnv sent the query elsewhere.
+    const std::string askedHost =
+        platform::HostOfBaseUrl(platform::ServiceBaseUrl(regional ? "QueryRegional" : "QueryGlobal"));
     userLog.AddUserLog_funnelEx("Download", "Get download configuration",
                                 {{"Download configurationType", "Success"}, {"Configuration URL", askedHost}},
                                 false, false);

@@ -146,7 +146,8 @@ std::size_t CLibcurlTool::downloadFunc(char* data, std::size_t size, std::size_t
         const bool rangeFilled = context->lastByteWritten && writeEnd == task->EndPos + 1;
         const std::int64_t room =
             position < 0 || rangeFilled ? 0 : std::max<std::int64_t>(0, writeEnd - position);
-        const std::size_t wanted = static_cast<std::size_t>(std::min<std::int64_t>(room, static_cast<std::int64_t>(arrived)));
+        const auto wanted =
+            static_cast<std::size_t>(std::min<std::int64_t>(room, static_cast<std::int64_t>(arrived)));
         if (data != nullptr && wanted > 0) {
             written = PositionedWrite(context->thread->PackageFile(), data, wanted, position);
         }
@@ -154,7 +155,7 @@ std::size_t CLibcurlTool::downloadFunc(char* data, std::size_t size, std::size_t
         // write is fetched again instead of being counted as done.
         if (position + static_cast<std::int64_t>(arrived) > task->EndPos && written == wanted && wanted > 0) {
             task->DownloadedPos = task->EndPos;
-            context->lastByteWritten = writeEnd == task->EndPos + 1;
+            if (writeEnd == task->EndPos + 1) context->lastByteWritten = true;
         } else {
             task->DownloadedPos = position + static_cast<std::int64_t>(written);
         }

@@ -116,7 +116,9 @@ bool PackageHost::Serve(const httplib::Request& request, httplib::Response& resp
         offset = range.first;
         length = range.last - range.first + 1;
         std::string contentRange = ContentRangeValue(range, size);
-        if (rule && rule->contentRangeTotal) contentRange = ContentRangeValue(range, static_cast<std::uint64_t>(*rule->contentRangeTotal));
+        if (rule && rule->contentRangeTotal) {
+            contentRange = ContentRangeValue(range, static_cast<std::uint64_t>(*rule->contentRangeTotal));
+        }
         if (rule && rule->contentRange) contentRange = *rule->contentRange;
         response.set_header("Content-Range", contentRange);
     } else {

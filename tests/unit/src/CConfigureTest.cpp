@@ -117,7 +117,8 @@ TEST(ConfigureLayoutTest, ShippedLabelsFillTheRecord) {
     EXPECT_EQ(configure.LoadFromLayout(EmbeddedConfigLabels(labels), true), 1);
     EXPECT_EQ(configure.LoadState, 2);
     EXPECT_EQ(configure.LoadSource, 2);
-    EXPECT_EQ(configure.CandidateUrls, (std::vector<std::string>{configure.Download_url, configure.Extra_download_url}));
+    const std::vector<std::string> both = {configure.Download_url, configure.Extra_download_url};
+    EXPECT_EQ(configure.CandidateUrls, both);
 }
 
 TEST(ConfigureLayoutTest, InstallTimeoutZeroOrNotANumberBecomes242) {
@@ -137,7 +138,8 @@ TEST(ConfigureLayoutTest, CdnAddressesAreNoCandidates) {
     CConfigure configure(0, 0, 0);
     configure.LoadFromLayout(EmbeddedConfigLabels(labels), true);
     EXPECT_EQ(configure.CandidateUrls, std::vector<std::string>{"https://download.quenrick.example/a.exe"});
-    configure.LoadFromLayout(EmbeddedConfigLabels(WithLabel(labels, "Extra_download_url", "https://dl.q.example/a")), true);
+    labels = WithLabel(labels, "Extra_download_url", "https://dl.q.example/a");
+    configure.LoadFromLayout(EmbeddedConfigLabels(labels), true);
     EXPECT_TRUE(configure.CandidateUrls.empty());
 }
 

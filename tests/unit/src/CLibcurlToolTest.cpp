@@ -123,7 +123,8 @@ TEST_F(CLibcurlToolTest, LastRangeTakesTheRemainderWithoutGrowingThePackage) {
     EXPECT_EQ(Download(*last), CURLE_OK);
     EXPECT_EQ(last->task.DownloadedPos, kPackageSize);
     EXPECT_EQ(ReadFile(packagePath_).size(), static_cast<std::size_t>(kPackageSize));
-    EXPECT_TRUE(SameBytes(PackageBytes(kRange, kPackageSize - kRange), DevServer::PatternBytes(kRange, kPackageSize - kRange)));
+    const std::int64_t remainder = kPackageSize - kRange;
+    EXPECT_TRUE(SameBytes(PackageBytes(kRange, remainder), DevServer::PatternBytes(kRange, remainder)));
 }
 
 TEST_F(CLibcurlToolTest, SurplusBytesFailTheTransferButCompleteTheRange) {
