@@ -10,12 +10,14 @@ namespace platform {
 
 struct SpawnOptions {
     std::string workingDirectory;      // empty: inherit
-    bool detached = false;             // own session, no terminal, stdio to /dev/null
+    bool hidden = false;               // own session, no terminal, stdio to /dev/null
+    bool detached = false;             // hidden, and handed to init: never waited for, never a zombie
     std::optional<uid_t> runAsUser;    // drop to this user (root only)
     std::vector<std::string> extraEnvironment;  // "NAME=value" added to the current environment
 };
 
-// Starts argv[0] (a path) with argv. Returns the pid, or -1 (errno kept).
+// Starts argv[0] (a path) with argv. Returns the pid, or -1 with errno set
+// (also when the program could not be executed).
 pid_t SpawnProcess(const std::vector<std::string>& argv, const SpawnOptions& options = {});
 
 struct WaitResult {

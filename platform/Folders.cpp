@@ -1,0 +1,218 @@
+#include "platform/Folders.h"
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <pwd.h>
+#include <sstream>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+std::string EnvOr(const char* name, const std::string& fallback) {
+    const char* value = std::getenv(name);
+    return value && *value ? value : fallback;
+}
+
+std::string HomeDir() {
+    if (const char* home = std::getenv("HOME"); home && *home) return home;
+    if (const passwd* entry = getpwuid(getuid()); entry && entry->pw_dir) return entry->pw_dir;
+    return "/tmp";
+}
+
+std::string WithTrailingSlash(std::string path) {
+    if (path.empty() || path.back() != '/') path += '/';
+    return path;
+}
+
+// Mount points in /proc/self/mountinfo escape blanks and a few other bytes as \ooo.
+std::string UnescapeMountField(const std::string& field) {
+    std::string text;
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        if (field[i] == '\\' && i + 3 < field.size()) {
+            const std::string octal = field.substr(i + 1, 3);
+            if (octal.find_first_not_of("01234567") == std::string::npos) {
+                text += static_cast<char>(std::stoi(octal, nullptr, 8));
+                i += 3;
+                continue;
+            }
+        }
+        text += field[i];
+    }
+    return text;
+}
+
+struct MountEntry {
+    std::string majorMinor;
+    std::string mountPoint;
+    std::string options;
+    std::string fsType;
+    std::string source;
+};
+
+std::vector<MountEntry> ReadMounts() {
+    std::vector<MountEntry> mounts;
+    std::ifstream in("/proc/self/mountinfo");
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        std::string id, parent, root, optionalField;
+        MountEntry entry;
+        fields >> id >> parent >> entry.majorMinor >> root >> entry.mountPoint >> entry.options;
+        while (fields >> optionalField && optionalField != "-") {}
+        fields >> entry.fsType >> entry.source;
+        entry.mountPoint = UnescapeMountField(entry.mountPoint);
+        mounts.push_back(std::move(entry));
+    }
+    return mounts;
+}
+
+std::string SysfsBlockPath(const std::string& majorMinor) {
+    char resolved[PATH_MAX];
+    const std::string link = "/sys/dev/block/" + majorMinor;
+    return realpath(link.c_str(), resolved) ? resolved : "";
+}
+
+bool IsRotational(const std::string& sysfsPath) {
+    // A partition has no queue of its own; its disk is the parent folder.
+    for (const std::string& candidate : {sysfsPath + "/queue/rotational", sysfsPath + "/../queue/rotational"}) {
+        std::ifstream in(candidate);
+        int rotational = 1;
+        if (in >> rotational) return rotational != 0;
+    }
+    return true;
+}
+
+bool HasOption(const std::string& options, const std::string& option) {
+    std::istringstream list(options);
+    std::string item;
+    while (std::getline(list, item, ',')) {
+        if (item == option) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+std::string AppDataDir() {
+    if (const char* appData = std::getenv("APPDATA"); appData && *appData) return appData;
+    return EnvOr("XDG_DATA_HOME", HomeDir() + "/.local/share");
+}
+
+std::string ProgramFilesDir() {
+    if (const char* programFiles = std::getenv("ZEMBRA_PROGRAM_FILES"); programFiles && *programFiles)
+        return programFiles;
+    return geteuid() == 0 ? "/opt" : HomeDir() + "/.local/opt";
+}
+
+std::string RuntimeDir() { return EnvOr("XDG_RUNTIME_DIR", "/tmp"); }
+std::string TempDir() { return EnvOr("TMPDIR", "/tmp"); }
+std::string ConfigHomeDir() { return EnvOr("XDG_CONFIG_HOME", HomeDir() + "/.config"); }
+std::string CacheHomeDir() { return EnvOr("XDG_CACHE_HOME", HomeDir() + "/.cache"); }
+
+std::vector<Drive> ListDrives() {
+    std::vector<Drive> drives;
+    for (const MountEntry& mount : ReadMounts()) {
+        if (mount.source.rfind("/dev/", 0) != 0) continue;
+        struct statvfs space {};
+        if (statvfs(mount.mountPoint.c_str(), &space) != 0) continue;
+        const std::string sysfs = SysfsBlockPath(mount.majorMinor);
+        Drive drive;
+        drive.mountPoint = WithTrailingSlash(mount.mountPoint);
+        drive.device = mount.source;
+        drive.freeBytes = static_cast<std::uint64_t>(space.f_bavail) * space.f_frsize;
+        drive.isUsb = sysfs.find("/usb") != std::string::npos;
+        drive.isSolidState = !sysfs.empty() && !IsRotational(sysfs);
+        drive.isWritable = !HasOption(mount.options, "ro") && access(mount.mountPoint.c_str(), W_OK) == 0;
+        drives.push_back(std::move(drive));
+    }
+    return drives;
+}
+
+std::string DriveRootOf(const std::string& path) {
+    std::string best = "/";
+    for (const MountEntry& mount : ReadMounts()) {
+        const std::string root = WithTrailingSlash(mount.mountPoint);
+        const std::string probe = WithTrailingSlash(path);
+        if (probe.rfind(root, 0) == 0 && root.size() > best.size()) best = root;
+    }
+    return best;
+}
+
+bool SameDrive(const std::string& a, const std::string& b) {
+    // Paths that do not exist yet are judged by their nearest existing parent.
+    auto deviceOf = [](std::string path) -> dev_t {
+        struct stat info {};
+        while (!path.empty()) {
+            if (stat(path.c_str(), &info) == 0) return info.st_dev;
+            const auto slash = path.find_last_of('/');
+            if (slash == std::string::npos || slash == 0) path = "/";
+            else path.resize(slash);
+            if (path == "/") return stat("/", &info) == 0 ? info.st_dev : 0;
+        }
+        return 0;
+    };
+    return deviceOf(a) == deviceOf(b);
+}
+
+std::string WorkRootDir() {
+    if (const char* root = std::getenv("ZEMBRA_WORK_ROOT"); root && *root) return WithTrailingSlash(root);
+    const Drive* roomiest = nullptr;
+    const std::vector<Drive> drives = ListDrives();
+    for (const Drive& drive : drives) {
+        if (drive.isUsb || !drive.isWritable) continue;
+        if (!roomiest || drive.freeBytes > roomiest->freeBytes) roomiest = &drive;
+    }
+    return roomiest ? roomiest->mountPoint : WithTrailingSlash(CacheHomeDir());
+}
+
+int CreateDirectoryTree(const std::string& path) {
+    if (path.empty()) return 0;
+    std::string prefix;
+    for (std::size_t i = 0; i <= path.size(); ++i) {
+        if (i < path.size() && path[i] != '/') continue;
+        prefix = path.substr(0, i);
+        if (prefix.empty()) continue;
+        if (mkdir(prefix.c_str(), 0755) == 0 || errno == EEXIST) continue;
+        if (errno == ENOSPC) return 112;
+        return errno;
+    }
+    return 0;
+}
+
+bool WriteFileAtomically(const std::string& path, const std::string& data) {
+    static std::atomic<unsigned> counter{0};
+    const std::string temporary = path + ".tmp" + std::to_string(getpid()) + "_" + std::to_string(counter++);
+    const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    std::size_t written = 0;
+    while (written < data.size()) {
+        const ssize_t n = write(fd, data.data() + written, data.size() - written);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        written += static_cast<std::size_t>(n);
+    }
+    const bool complete = written == data.size() && fsync(fd) == 0;
+    close(fd);
+    if (!complete || rename(temporary.c_str(), path.c_str()) != 0) {
+        unlink(temporary.c_str());
+        return false;
+    }
+    const auto slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+    if (const int dirFd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dirFd >= 0) {
+        fsync(dirFd);
+        close(dirFd);
+    }
+    return true;
+}
+
+}  // namespace platform

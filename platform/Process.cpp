@@ -1,0 +1,234 @@
+#include "platform/Process.h"
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <fstream>
+#include <grp.h>
+#include <pwd.h>
+#include <string_view>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace platform {
+
+namespace {
+
+// Everything the child needs, prepared before fork: after fork only
+// async-signal-safe calls are allowed.
+struct ChildPlan {
+    std::vector<std::string> argvStorage;
+    std::vector<std::string> envStorage;
+    std::vector<char*> argv;
+    std::vector<char*> envp;
+    const char* workingDirectory = nullptr;
+    bool hidden = false;
+    bool dropPrivileges = false;
+    uid_t uid = 0;
+    gid_t gid = 0;
+};
+
+ChildPlan MakePlan(const std::vector<std::string>& argv, const SpawnOptions& options) {
+    ChildPlan plan;
+    plan.argvStorage = argv;
+    // An extra entry replaces an inherited one of the same name: with both
+    // present, getenv would answer the inherited one.
+    auto overridden = [&options](const char* variable) {
+        const std::string_view entry(variable);
+        const std::string_view name = entry.substr(0, entry.find('='));
+        for (const std::string& extra : options.extraEnvironment) {
+            if (extra.size() > name.size() && extra.compare(0, name.size(), name) == 0 && extra[name.size()] == '=')
+                return true;
+        }
+        return false;
+    };
+    for (char** variable = environ; variable && *variable; ++variable) {
+        if (!overridden(*variable)) plan.envStorage.emplace_back(*variable);
+    }
+    for (const std::string& extra : options.extraEnvironment) plan.envStorage.push_back(extra);
+    if (!options.workingDirectory.empty()) plan.workingDirectory = options.workingDirectory.c_str();
+    plan.hidden = options.hidden || options.detached;
+    if (options.runAsUser && geteuid() == 0 && *options.runAsUser != 0) {
+        plan.dropPrivileges = true;
+        plan.uid = *options.runAsUser;
+        const passwd* entry = getpwuid(plan.uid);
+        plan.gid = entry ? entry->pw_gid : plan.uid;
+    }
+    return plan;
+}
+
+// Pointer arrays are made only once the plan sits where it stays: short
+// strings live inside the string objects, so a move would leave them dangling.
+void SealPlan(ChildPlan& plan) {
+    for (std::string& item : plan.argvStorage) plan.argv.push_back(item.data());
+    plan.argv.push_back(nullptr);
+    for (std::string& item : plan.envStorage) plan.envp.push_back(item.data());
+    plan.envp.push_back(nullptr);
+}
+
+void WriteErrno(int fd, int error) {
+    [[maybe_unused]] const ssize_t written = write(fd, &error, sizeof error);
+}
+
+// Runs in the forked child; reports a failure through errorFd and exits.
+[[noreturn]] void ExecPlan(const ChildPlan& plan, int errorFd) {
+    if (plan.hidden) {
+        setsid();
+        const int devNull = open("/dev/null", O_RDWR);
+        if (devNull >= 0) {
+            dup2(devNull, STDIN_FILENO);
+            dup2(devNull, STDOUT_FILENO);
+            dup2(devNull, STDERR_FILENO);
+            if (devNull > STDERR_FILENO) close(devNull);
+        }
+    }
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    if (plan.workingDirectory && chdir(plan.workingDirectory) != 0) {
+        WriteErrno(errorFd, errno);
+        _exit(127);
+    }
+    if (plan.dropPrivileges && (setgroups(0, nullptr) != 0 || setgid(plan.gid) != 0 || setuid(plan.uid) != 0)) {
+        WriteErrno(errorFd, errno);
+        _exit(127);
+    }
+    execve(plan.argv[0], plan.argv.data(), plan.envp.data());
+    WriteErrno(errorFd, errno);
+    _exit(127);
+}
+
+}  // namespace
+
+pid_t SpawnProcess(const std::vector<std::string>& argv, const SpawnOptions& options) {
+    if (argv.empty()) {
+        errno = EINVAL;
+        return -1;
+    }
+    ChildPlan plan = MakePlan(argv, options);
+    SealPlan(plan);
+    // The pipe closes on exec; the parent reads the child's errno if exec failed
+    // and, for detached starts, the grandchild's pid.
+    int pipeFds[2];
+    if (pipe2(pipeFds, O_CLOEXEC) != 0) return -1;
+    const pid_t child = fork();
+    if (child < 0) {
+        const int error = errno;
+        close(pipeFds[0]);
+        close(pipeFds[1]);
+        errno = error;
+        return -1;
+    }
+    if (child == 0) {
+        close(pipeFds[0]);
+        if (options.detached) {
+            const pid_t grandchild = fork();
+            if (grandchild < 0) _exit(126);
+            if (grandchild > 0) {
+                [[maybe_unused]] const ssize_t sent = write(pipeFds[1], &grandchild, sizeof grandchild);
+                _exit(0);
+            }
+        }
+        ExecPlan(plan, pipeFds[1]);
+    }
+    close(pipeFds[1]);
+    pid_t started = child;
+    if (options.detached) {
+        int status = 0;
+        waitpid(child, &status, 0);
+        if (read(pipeFds[0], &started, sizeof started) != sizeof started) {
+            close(pipeFds[0]);
+            errno = ECHILD;
+            return -1;
+        }
+    }
+    int childErrno = 0;
+    ssize_t received;
+    do {
+        received = read(pipeFds[0], &childErrno, sizeof childErrno);
+    } while (received < 0 && errno == EINTR);
+    close(pipeFds[0]);
+    if (received == sizeof childErrno) {
+        if (!options.detached) waitpid(child, nullptr, 0);
+        errno = childErrno;
+        return -1;
+    }
+    return started;
+}
+
+WaitResult WaitForProcess(pid_t pid, int timeoutMs) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
+    auto pause = std::chrono::milliseconds(1);
+    for (;;) {
+        int status = 0;
+        const pid_t done = waitpid(pid, &status, timeoutMs < 0 ? 0 : WNOHANG);
+        if (done == pid) {
+            WaitResult result;
+            result.exited = true;
+            result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            return result;
+        }
+        if (done < 0 && errno != EINTR) return {};
+        if (timeoutMs >= 0 && Clock::now() >= deadline) return {};
+        std::this_thread::sleep_for(pause);
+        pause = std::min(pause * 2, std::chrono::milliseconds(50));
+    }
+}
+
+std::vector<ProcessInfo> ListProcesses() {
+    std::vector<ProcessInfo> processes;
+    DIR* proc = opendir("/proc");
+    if (!proc) return processes;
+    while (const dirent* entry = readdir(proc)) {
+        char* end = nullptr;
+        const long pid = std::strtol(entry->d_name, &end, 10);
+        if (*end != '\0' || pid <= 0) continue;
+        const std::string base = std::string("/proc/") + entry->d_name;
+        ProcessInfo info{static_cast<pid_t>(pid), "", ""};
+        std::ifstream comm(base + "/comm");
+        if (!std::getline(comm, info.name)) continue;
+        char target[4096];
+        const ssize_t length = readlink((base + "/exe").c_str(), target, sizeof target - 1);
+        if (length > 0) info.executable.assign(target, static_cast<std::size_t>(length));
+        processes.push_back(std::move(info));
+    }
+    closedir(proc);
+    return processes;
+}
+
+bool TerminateProcess(pid_t pid) { return pid > 0 && kill(pid, SIGKILL) == 0; }
+
+std::string CurrentExecutablePath() {
+    char target[4096];
+    const ssize_t length = readlink("/proc/self/exe", target, sizeof target - 1);
+    return length > 0 ? std::string(target, static_cast<std::size_t>(length)) : "";
+}
+
+std::string CurrentExecutableDir() {
+    const std::string path = CurrentExecutablePath();
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? "./" : path.substr(0, slash + 1);
+}
+
+std::optional<uid_t> DesktopUserOfRootProcess() {
+    if (geteuid() != 0) return std::nullopt;
+    for (const char* name : {"PKEXEC_UID", "SUDO_UID"}) {
+        const char* value = std::getenv(name);
+        if (!value || !*value) continue;
+        char* end = nullptr;
+        const unsigned long uid = std::strtoul(value, &end, 10);
+        if (*end == '\0' && uid != 0) return static_cast<uid_t>(uid);
+    }
+    return std::nullopt;
+}
+
+}  // namespace platform
