@@ -3,7 +3,12 @@
 #include <cstdio>
 #include <sys/utsname.h>
 
+#include <easylogging++.h>
+
+#include "SignatureTrustResult.h"
+#include "platform/CodeSignatureVerifier.h"
 #include "platform/ElfVersionNote.h"
+#include "platform/LocalSettings.h"
 #include "platform/RegistryStore.h"
 
 namespace FuntionImpl {
@@ -17,7 +22,30 @@ constexpr const char* kFirewallEntryName = "Quenrick_steup1.0.0.1";
 // E_ACCESSDENIED, what the firewall manager answers a caller without rights.
 constexpr unsigned long kAccessDenied = 0x80070005UL;
 
+// The CA file named in the settings; a relative name is taken from the
+// settings file's folder, where the installer and its settings live.
+std::string ConfiguredCaPath() {
+    const std::string configured = platform::HostsValue("CaFile");
+    if (configured.empty() || configured.front() == '/') return configured;
+    const std::string settings = platform::SettingsFilePath();
+    const auto slash = settings.rfind('/');
+    return slash == std::string::npos ? configured : settings.substr(0, slash + 1) + configured;
+}
+
 }  // namespace
+
+bool VerifyEmbeddedSignature(const std::string& path) {
+    platform::SignatureTrust trust;
+    if (const std::string caPath = ConfiguredCaPath(); !caPath.empty()) trust.rootPaths.push_back(caPath);
+    trust.useSystemStore = true;
+    const platform::SignatureVerdict verdict = platform::CodeSignatureVerifier(trust).Verify(path);
+    const auto outcome = SignatureTrustResult::OutcomeOf(verdict);
+    LOG(INFO) << " VerifyEmbeddedSignature result is " << SignatureTrustResult::ResultText(outcome.result) << ", "
+              << SignatureTrustResult::MessageOf(outcome, path);
+    const bool verified = verdict.status == platform::SignatureStatus::Verified && outcome.result == 0;
+    if (!verified) LOG(INFO) << " VerifyEmbeddedSignature detail: " << verdict.detail;
+    return verified;
+}
 
 std::string GetFileVersionString(const std::string& path) {
     const auto info = platform::ReadVersionNote(path);

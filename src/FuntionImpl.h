@@ -6,6 +6,12 @@
 
 namespace FuntionImpl {
 
+// Checks the code signature of a downloaded package (Authenticode for PE
+// images, the appended signature for anything else) against the trusted
+// roots: the CA file of setting Hosts/CaFile and the system store. Logs the
+// outcome; true only when every check passed.
+bool VerifyEmbeddedSignature(const std::string& path);
+
 // "%d.%d.%d.%d" of the file's version note; "" when it has none.
 std::string GetFileVersionString(const std::string& path);
 

@@ -1,7 +1,12 @@
 #include "support/SigningFixtures.h"
 
+#include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
+#include <functional>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace testsupport {
 
@@ -17,6 +22,36 @@ bool RunQuietly(const std::string& command) {
     return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
 }
 
+bool Complete(const std::string& folder) { return std::filesystem::exists(folder + "/VERIFY_TIME"); }
+
+// Runs the generator into a fresh folder and moves it into place, so a
+// folder at its final name is always complete.
+bool Generate(const std::string& script, const std::string& folder) {
+    const std::string scratch = folder + ".part" + std::to_string(::getpid());
+    std::error_code ignored;
+    std::filesystem::remove_all(scratch, ignored);
+    if (!RunQuietly("bash " + Quoted(script) + " " + Quoted(scratch))) return false;
+    std::filesystem::rename(scratch, folder, ignored);
+    std::filesystem::remove_all(scratch, ignored);
+    return Complete(folder);
+}
+
+// Each test runs in its own process; generating the fixtures once per build
+// tree (per version of the scripts) keeps the suite fast. The lock makes
+// parallel test processes wait for the first one instead of racing it.
+std::string SharedFixtureFolder(const std::string& scriptDir) {
+    const char* binDir = std::getenv("ZEMBRA_BIN_DIR");
+    if (binDir == nullptr || *binDir == '\0') return "";
+    const std::string scripts = ReadFile(scriptDir + "/make_signing_fixtures.sh") + ReadFile(scriptDir + "/sign_appended.sh");
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, "%016zx", std::hash<std::string>{}(scripts));
+    const std::string base = std::string(binDir) + "/../test-fixtures";
+    std::error_code error;
+    std::filesystem::create_directories(base, error);
+    if (error) return "";
+    return base + "/signing-" + stamp;
+}
+
 }  // namespace
 
 std::string SigningFixtures::ScriptDir() {
@@ -26,11 +61,23 @@ std::string SigningFixtures::ScriptDir() {
     return (std::filesystem::path(__FILE__).parent_path().parent_path() / "fixtures").string();
 }
 
-SigningFixtures::SigningFixtures() : folder_(std::make_unique<TempDir>()), root_(folder_->str()) {
+SigningFixtures::SigningFixtures() {
     const std::string script = ScriptDir() + "/make_signing_fixtures.sh";
-    if (!RunQuietly("bash " + Quoted(script) + " " + Quoted(root_))) {
-        error_ = "fixture script failed: " + script;
-        return;
+    root_ = SharedFixtureFolder(ScriptDir());
+    if (!root_.empty()) {
+        const int lock = ::open((root_ + ".lock").c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0644);
+        if (lock >= 0) ::flock(lock, LOCK_EX);
+        const bool ready = Complete(root_) || Generate(script, root_);
+        if (lock >= 0) ::close(lock);
+        if (!ready) root_.clear();
+    }
+    if (root_.empty()) {
+        folder_ = std::make_unique<TempDir>();
+        root_ = folder_->str() + "/signing";
+        if (!Generate(script, root_)) {
+            error_ = "fixture script failed: " + script;
+            return;
+        }
     }
     const std::string time = ReadFile(root_ + "/VERIFY_TIME");
     verifyTime_ = static_cast<std::time_t>(std::strtoll(time.c_str(), nullptr, 10));

@@ -1,7 +1,9 @@
 #pragma once
-// Code-signing fixtures made once per test process by
-// tests/fixtures/make_signing_fixtures.sh into a temporary folder: a test
-// CA, signed and broken PE programs and appended-signature packages.
+// Code-signing fixtures made by tests/fixtures/make_signing_fixtures.sh: a
+// test CA, signed and broken PE programs and appended-signature packages.
+// Under ctest they are made once per build tree (in build/test-fixtures) and
+// shared by every test process; otherwise once per process in a temporary
+// folder. Tests must treat them as read-only.
 #include <ctime>
 #include <memory>
 #include <string>
