@@ -80,4 +80,13 @@ std::string KernelRelease() {
     return name.release;
 }
 
+bool IsSixtyFourBitMachineName(std::string_view machine) {
+    return machine.find("64") != std::string_view::npos || machine == "s390x";
+}
+
+bool IsSixtyFourBitSystem() {
+    utsname name{};
+    return uname(&name) == 0 && IsSixtyFourBitMachineName(name.machine);
+}
+
 }  // namespace platform

@@ -29,4 +29,9 @@ std::string OsDisplayName(const OsRelease& release);
 // The kernel release (uname -r), e.g. "6.1.0-18-amd64"; "" on failure.
 std::string KernelRelease();
 
+// True when the machine (uname -m) is a 64-bit one: x86_64, aarch64, ppc64le,
+// riscv64, s390x, ...
+bool IsSixtyFourBitMachineName(std::string_view machine);
+bool IsSixtyFourBitSystem();
+
 }  // namespace platform
