@@ -259,8 +259,9 @@ int StartTargetMainExe(const std::string& quotedPath, bool direct) {
     // The product outlives the installer and is never waited for.
     options.detached = true;
     if (direct) {
-        if (platform::SpawnProcess({path}, options) < 0) {
-            const int error = errno;
+        // Asking first gives the exact reason a start would fail with.
+        if (::access(path.c_str(), X_OK) != 0 || platform::SpawnProcess({path}, options) < 0) {
+            const int error = errno != 0 ? errno : EINVAL;
             char text[64];
             std::snprintf(text, sizeof text, "CreateProcess failed3 (%d)", error);
             LOG(INFO) << text;
@@ -276,7 +277,7 @@ int StartTargetMainExe(const std::string& quotedPath, bool direct) {
     }
     // As the desktop would start it: as the desktop user, never as root.
     options.runAsUser = platform::DesktopUserOfRootProcess();
-    if (platform::SpawnProcess({path}, options) < 0) {
+    if (::access(path.c_str(), X_OK) != 0 || platform::SpawnProcess({path}, options) < 0) {
         const int error = errno != 0 ? errno : EINVAL;
         LOG(INFO) << " CreateProcess failed2 (" << error << ")";
         ReportStartFailure(error);

@@ -1,4 +1,5 @@
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -139,28 +140,46 @@ protected:
 };
 
 TEST_F(ProcessSearchTest, EndsTheProcessRunningThatFile) {
-    const pid_t pid = Run("product/ZembraMorvanta.exe");
-    EXPECT_EQ(FuntionImpl::FindProcessByFullPath(temp_.str() + "/product/ZEMBRAMORVANTA.EXE"), pid);
+    const pid_t pid = Run("product/ZmFixtureProduct.exe");
+    EXPECT_EQ(FuntionImpl::FindProcessByFullPath(temp_.str() + "/product/ZMFIXTUREPRODUCT.EXE"), pid);
     EXPECT_TRUE(EndedByKill(pid));
     EXPECT_TRUE(log_.Has(" Find proc: " + std::to_string(pid)));
     EXPECT_TRUE(log_.Has(" Kill proc: 1, 0"));
 }
 
 TEST_F(ProcessSearchTest, EndsATemporaryCopyButNotAnotherInstallation) {
-    const pid_t copy = Run("is-4T2.tmp/setup.tmp");
-    const pid_t other = Run("elsewhere/setup.exe");
-    EXPECT_EQ(FuntionImpl::FindProcessByFullPath(temp_.str() + "/package/setup.exe"), copy);
+    const pid_t copy = Run("is-4T2.tmp/zmfixture.tmp");
+    const pid_t other = Run("elsewhere/zmfixture.exe");
+    EXPECT_EQ(FuntionImpl::FindProcessByFullPath(temp_.str() + "/package/zmfixture.exe"), copy);
     EXPECT_TRUE(EndedByKill(copy));
     // The same name in another folder is found, logged and left running.
     EXPECT_TRUE(log_.Has(" Find proc: " + std::to_string(other)));
     EXPECT_EQ(::kill(other, 0), 0);
-    EXPECT_EQ(FuntionImpl::FindProcessByFullPath(temp_.str() + "/package/setup.exe"), -1);
+    EXPECT_EQ(FuntionImpl::FindProcessByFullPath(temp_.str() + "/package/zmfixture.exe"), -1);
 }
 
-TEST_F(ProcessSearchTest, NeverEndsItself) {
+// Searching for our own program must not end us. Run as a copy under a name
+// of its own, so that other test processes running this very binary at the
+// same time are not in its way (they would be ended, as they should be).
+TEST(ProcessSelfSearchTest, NeverEndsItself) {
     const std::string self = platform::CurrentExecutablePath();
-    EXPECT_NE(FuntionImpl::FindProcessByFullPath(self), ::getpid());
-    EXPECT_TRUE(log_.Has(" Find proc: " + std::to_string(::getpid())));
+    if (std::getenv("ZEMBRA_SELF_SEARCH") != nullptr) {
+        EXPECT_EQ(FuntionImpl::FindProcessByFullPath(self), -1);
+        return;
+    }
+    TempDir temp;
+    const std::string copy = temp.str() + "/self-search.exe";
+    std::filesystem::copy_file(self, copy);
+    platform::SpawnOptions options;
+    options.extraEnvironment = {"ZEMBRA_SELF_SEARCH=1"};
+    const pid_t pid = platform::SpawnProcess({copy, "--gtest_filter=ProcessSelfSearchTest.NeverEndsItself"}, options);
+    ASSERT_GT(pid, 0);
+    const auto result = platform::WaitForProcess(pid, 120000);
+    EXPECT_TRUE(result.exited);
+    EXPECT_EQ(result.exitCode, 0) << "the copy ended itself or failed its check";
+}
+
+TEST_F(ProcessSearchTest, NothingRunningThatFile) {
     EXPECT_EQ(FuntionImpl::FindProcessByFullPath(temp_.str() + "/no-such-program.exe"), -1);
 }
 
@@ -194,10 +213,10 @@ TEST_F(ProductStartTest, FailuresAreLoggedAndReturned) {
     EXPECT_EQ(FuntionImpl::StartTargetMainExe(missing, true), -1);
     EXPECT_TRUE(log_.Has("CreateProcess failed3 (2)"));
     const std::string notExecutable = "\"" + Product("plain", false) + "\"";
-    if (::geteuid() != 0) {
-        EXPECT_EQ(FuntionImpl::StartTargetMainExe(notExecutable, false), -1);
-        EXPECT_TRUE(log_.Has(" CreateProcess failed2 (13)"));
-    }
+    EXPECT_EQ(FuntionImpl::StartTargetMainExe(notExecutable, false), -1);
+    EXPECT_TRUE(log_.Has(" CreateProcess failed2 (13)"));
+    EXPECT_EQ(FuntionImpl::StartTargetMainExe(notExecutable, true), -1);
+    EXPECT_TRUE(log_.Has("CreateProcess failed3 (13)"));
 }
 
 // --- operating system --------------------------------------------------------------
