@@ -402,3 +402,22 @@ TEST(ScreenScaleTest, ReadsWhatTheDesktopSays) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(FirewallTest, RecordsTheProgramOnceAndSaysWhatItDid) {
+    TempDir temp;
+    ScopedEnv registry("ZEMBRA_REGISTRY_DIR", temp.str() + "/registry");
+    const std::string program = "/opt/Zembra Morvanta/ZembraMorvantaSetup";
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(FuntionImpl::AuthorizeInFirewall(program), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Authorized application " + program + " is disabled in the firewall.\n"
+              "Authorized application " + program + " is now enabled in the firewall.\n");
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(FuntionImpl::AuthorizeInFirewall(program), 0);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Authorized application " + program + " is enabled in the firewall.\n");
+}
+
+}  // namespace
