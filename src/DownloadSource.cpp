@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cctype>
-#include <curl/curl.h>
 
 #include <easylogging++.h>
 
+#include "CLibcurlTool.h"
 #include "platform/LocalSettings.h"
 #include "platform/RegistryStore.h"
 
@@ -17,8 +17,6 @@ constexpr const char* kErrorReportPath = "/api/exception/send";
 // The report bodies were built in buffers of these sizes, terminator included.
 constexpr std::size_t kRedirectBodyBuffer = 2048;
 constexpr std::size_t kVerificationBodyBuffer = 1024;
-// A reply longer than this is cut in the log; the service answers briefly.
-constexpr std::size_t kReplyLimit = 64 * 1024;
 
 std::string Lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
@@ -36,34 +34,6 @@ std::string Utf8Prefix(const std::string& text, std::size_t limit) {
 }
 
 std::string CodeWithSource(const char* stem, int loadSource) { return stem + std::to_string(loadSource); }
-
-std::size_t CollectReply(char* data, std::size_t size, std::size_t count, void* target) {
-    auto* reply = static_cast<std::string*>(target);
-    const std::size_t bytes = size * count;
-    reply->append(data, std::min(bytes, kReplyLimit - std::min(kReplyLimit, reply->size())));
-    return bytes;
-}
-
-// FIXME: switch to CLibcurlTool::HttpPost once the transfer tool is in; this
-// does what it is specified to do for a report POST.
-int PostForm(const std::string& url, const std::string& body, std::string& reply) {
-    CURL* handle = curl_easy_init();
-    if (handle == nullptr) return CURLE_FAILED_INIT;
-    curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(handle, CURLOPT_POST, 1L);
-    curl_easy_setopt(handle, CURLOPT_POSTFIELDS, body.c_str());
-    curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE, static_cast<long>(body.size()));
-    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, 8L);
-    curl_easy_setopt(handle, CURLOPT_TIMEOUT, 10L);
-    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 0L);
-    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 0L);
-    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, CollectReply);
-    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &reply);
-    const CURLcode result = curl_easy_perform(handle);
-    curl_easy_cleanup(handle);
-    return result;
-}
 
 }  // namespace
 
@@ -142,7 +112,8 @@ int SendErrorReport(int pid, const std::string& exceptionCode, const std::string
                     const std::string& secondDetail) {
     const std::string body = ErrorReportBody(pid, exceptionCode, firstDetail, secondDetail);
     std::string reply;
-    const int result = PostForm(ErrorReportEndpoint(), body, reply);
+    // A fresh transfer handle for every report.
+    const int result = CLibcurlTool().HttpPost(ErrorReportEndpoint(), body, &reply, "");
     const char* which = exceptionCode == kRedirectReportCode ? " Send error report1, response is "
                                                               : " Send error report2, response is ";
     LOG(INFO) << which << reply << ", return " << result;

@@ -1,13 +1,12 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <sys/socket.h>
-#include <thread>
 #include <unistd.h>
 
 #include "DownloadSource.h"
-#include "LogCapture.h"
+#include "support/DevServer.h"
+#include "LogLines.h"
 #include "platform/RegistryStore.h"
 #include "support/TempDir.h"
 
@@ -18,73 +17,6 @@ using platform::RegistryStore;
 using testsupport::ScopedEnv;
 using testsupport::TempDir;
 
-// A local HTTP server that answers one request and keeps what it received.
-class OneRequestServer {
-public:
-    explicit OneRequestServer(std::string reply) : reply_(std::move(reply)) {
-        listener_ = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-            ::listen(listener_, 1) != 0 ||
-            ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-            return;
-        port_ = ntohs(address.sin_port);
-        worker_ = std::thread([this] { Serve(); });
-    }
-    ~OneRequestServer() {
-        if (worker_.joinable()) worker_.join();
-        ::close(listener_);
-    }
-
-    int port() const { return port_; }
-    // Waits for the request to be handled; then the fields below are set.
-    void Finish() {
-        if (worker_.joinable()) worker_.join();
-    }
-    std::string requestLine;
-    std::string body;
-
-private:
-    void Serve() {
-        pollfd waiting{listener_, POLLIN, 0};
-        if (::poll(&waiting, 1, 20000) != 1) return;
-        const int connection = ::accept(listener_, nullptr, nullptr);
-        if (connection < 0) return;
-        std::string received;
-        char buffer[4096];
-        std::size_t expected = std::string::npos;
-        while (expected == std::string::npos || received.size() < expected) {
-            pollfd readable{connection, POLLIN, 0};
-            if (::poll(&readable, 1, 20000) != 1) break;
-            const ssize_t got = ::read(connection, buffer, sizeof buffer);
-            if (got <= 0) break;
-            received.append(buffer, static_cast<std::size_t>(got));
-            const auto headerEnd = received.find("\r\n\r\n");
-            if (expected == std::string::npos && headerEnd != std::string::npos) {
-                const auto lengthAt = received.find("Content-Length: ");
-                const std::size_t length =
-                    lengthAt == std::string::npos ? 0 : std::stoul(received.substr(lengthAt + 16));
-                expected = headerEnd + 4 + length;
-            }
-        }
-        requestLine = received.substr(0, received.find("\r\n"));
-        const auto headerEnd = received.find("\r\n\r\n");
-        if (headerEnd != std::string::npos) body = received.substr(headerEnd + 4);
-        const std::string response = "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(reply_.size()) +
-                                     "\r\nConnection: close\r\n\r\n" + reply_;
-        [[maybe_unused]] const ssize_t sent = ::write(connection, response.data(), response.size());
-        ::close(connection);
-    }
-
-    std::string reply_;
-    int listener_ = -1;
-    int port_ = 0;
-    std::thread worker_;
-};
-
 class DownloadSourceTest : public ::testing::Test {
 protected:
     void Settings(const std::string& text) { temp_.WriteFile("qk_downloader.cfg", text); }
@@ -92,7 +24,7 @@ protected:
     TempDir temp_;
     ScopedEnv settings_{"ZEMBRA_SETTINGS_FILE", temp_.str() + "/qk_downloader.cfg"};
     ScopedEnv registry_{"ZEMBRA_REGISTRY_DIR", temp_.str() + "/registry"};
-    testsupport::LogCapture log_;
+    LogLines log_;
 };
 
 TEST(CdnAddressTest, CdnOrDlRightAfterTheSlashes) {
@@ -194,33 +126,40 @@ TEST_F(DownloadSourceTest, EndpointFollowsTestEnv) {
 }
 
 TEST_F(DownloadSourceTest, ReportIsPostedAndTheReplyLogged) {
-    OneRequestServer server("{\"code\":200}");
-    ASSERT_NE(server.port(), 0);
-    Settings("[Hosts]\nErrorReport=http://127.0.0.1:" + std::to_string(server.port()) + "\n");
-    EXPECT_EQ(SendErrorReport(77, Md5FailCode(1), "https://q.example/query", "https://d.example/zm.exe"), 0);
-    server.Finish();
-    EXPECT_EQ(server.requestLine, "POST /api/exception/send HTTP/1.1");
-    EXPECT_EQ(server.body, "pid=77&type=2&exception_code=MD5_Check_Fail_Cfg1&other=https://q.example/query,"
-                           "https://d.example/zm.exe");
-    EXPECT_TRUE(log_.Has(" Send error report2, response is {\"code\":200}, return 0"));
+    testsupport::DevServer server;
+    ASSERT_TRUE(server.Started());
+    // Over https with the devserver's self-signed certificate: reports do not check certificates.
+    Settings(server.HostsSection(true));
+    EXPECT_EQ(SendErrorReport(77, Md5FailCode(1), "https://q.example/query?a=1", "https://d.example/zm.exe"), 0);
+    const auto records = server.WaitForRecords("/api/exception/send", 1);
+    ASSERT_EQ(records.size(), 1u);
+    EXPECT_EQ(records[0].method, "POST");
+    EXPECT_EQ(records[0].scheme, "https");
+    EXPECT_EQ(records[0].body, "pid=77&type=2&exception_code=MD5_Check_Fail_Cfg1&other=https://q.example/query?a=1,"
+                               "https://d.example/zm.exe");
+    EXPECT_TRUE(log_.Has(" Send error report2, response is {\"code\":0,\"msg\":\"ok\"}, return 0"));
+
+    // The test service when TestEnv is on; the redirect report logs as report 1.
+    Settings("[Settings]\nTestEnv=1\n[Hosts]\nErrorReport=https://unused.invalid\nErrorReportTest=" +
+             server.BaseUrl() + "\n");
+    EXPECT_EQ(SendErrorReport(499, kRedirectReportCode, "q", "u"), 0);
+    const auto both = server.WaitForRecords("/api/exception/send", 2);
+    ASSERT_EQ(both.size(), 2u);
+    EXPECT_EQ(both[1].body, "pid=499&type=2&exception_code=Url_Too_Many_Redirects&other=q,u");
+    EXPECT_TRUE(log_.Has(" Send error report1, response is {\"code\":0,\"msg\":\"ok\"}, return 0"));
 }
 
 TEST_F(DownloadSourceTest, UnreachableServiceCostsOnlyTheAttempt) {
-    // A port nobody listens on: bind one, then close it.
-    int port = 0;
-    {
-        OneRequestServer closed("");
-        port = closed.port();
-        // Wake its accept so it ends at once.
-        const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        address.sin_port = htons(static_cast<uint16_t>(port));
-        ::connect(probe, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        ::close(probe);
-    }
-    Settings("[Hosts]\nErrorReport=http://127.0.0.1:" + std::to_string(port) + "\n");
+    // A port nobody listens on: take a free one and let it go.
+    const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    ::close(probe);
+    Settings("[Hosts]\nErrorReport=http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "\n");
     EXPECT_EQ(SendErrorReport(1, kRedirectReportCode, "a", "b"), 7);  // could not connect
     EXPECT_TRUE(log_.Has(" Send error report1, response is , return 7"));
 }

@@ -7,7 +7,7 @@
 #include <unistd.h>
 
 #include "FuntionImpl.h"
-#include "LogCapture.h"
+#include "LogLines.h"
 #include "platform/Process.h"
 #include "platform/RegistryStore.h"
 #include "support/TempDir.h"
@@ -35,7 +35,7 @@ class SandboxedTest : public ::testing::Test {
 protected:
     TempDir temp_;
     ScopedEnv registry_{"ZEMBRA_REGISTRY_DIR", temp_.str() + "/registry"};
-    testsupport::LogCapture log_;
+    LogLines log_;
 };
 
 // --- .NET Framework check ------------------------------------------------------

@@ -2,7 +2,7 @@
 
 #include "FuntionImpl.h"
 #include "SignatureTrustResult.h"
-#include "LogCapture.h"
+#include "LogLines.h"
 #include "support/SigningFixtures.h"
 #include "support/TempDir.h"
 
@@ -73,7 +73,7 @@ protected:
 
     testsupport::TempDir temp_;
     testsupport::ScopedEnv settings_{"ZEMBRA_SETTINGS_FILE", temp_.str() + "/qk_downloader.cfg"};
-    testsupport::LogCapture log_;
+    LogLines log_;
 };
 
 TEST_F(VerifyEmbeddedSignatureTest, SignedPackagePassesAndSaysSo) {
