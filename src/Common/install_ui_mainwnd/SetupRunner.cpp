@@ -1,0 +1,115 @@
+#include "Common/install_ui_mainwnd/SetupRunner.h"
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <easylogging++.h>
+
+#include "CConfigure.h"
+#include "Common/install_ui_mainwnd/CustomMessages.h"
+#include "Common/install_ui_mainwnd/IFlowAnalytics.h"
+#include "Common/install_ui_mainwnd/IInstallWindowPort.h"
+#include "Common/install_ui_mainwnd/InstallRunState.h"
+#include "FlowErrorCodes.h"
+#include "SingleUserLog.h"
+
+namespace {
+
+std::tm LocalNow() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return local;
+}
+
+std::string OwnExecutableName() {
+    const std::string path = platform::CurrentExecutablePath();
+    return path.substr(path.rfind('/') + 1);
+}
+
+}  // namespace
+
+bool MarkExecutable(const std::string& path) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0) return false;
+    mode_t mode = info.st_mode | S_IXUSR;
+    if (mode & S_IRGRP) mode |= S_IXGRP;
+    if (mode & S_IROTH) mode |= S_IXOTH;
+    if (mode != info.st_mode && chmod(path.c_str(), mode & 07777) != 0) return false;
+    return access(path.c_str(), X_OK) == 0;
+}
+
+SetupRunner::SetupRunner(IInstallWindowPort& window, IFlowAnalytics& analytics,
+                         std::function<std::int64_t()> tickMs, WaitFunction waitForProcess)
+    : window_(window), analytics_(analytics), tickMs_(std::move(tickMs)),
+      waitForProcess_(std::move(waitForProcess)) {}
+
+SetupCommandLine SetupRunner::CommandLineFor(const std::string& packagePath) const {
+    const CConfigure& configuration = window_.Configuration();
+    SetupCommandLineParts parts;
+    parts.installDir = window_.GetInstallDir();
+    parts.language = window_.CurrentLanguage();
+    parts.downloaderId = configuration.Downloader_id;
+    parts.logDir = CSingleUserLog::GetInstance().GetLogDir();
+    parts.softwareName = configuration.Software_name;
+    parts.localTime = LocalNow();
+    parts.ownExecutableName = OwnExecutableName();
+    return BuildSetupCommandLine(packagePath, parts);
+}
+
+SetupRunResult SetupRunner::Run(const std::string& packagePath) {
+    InstallRunState& state = window_.RunState();
+    const SetupCommandLine commandLine = CommandLineFor(packagePath);
+    state.setupStartTick = tickMs_();
+    LOG(INFO) << " [Download File Path]: " << packagePath;
+    LOG(INFO) << " [Start Install CmdLine]: " << commandLine.text;
+
+    analytics_.Event("Download", "5.ProgramInstall", state.RunLabel());
+    analytics_.Funnel(0, "CoreFuncEvent", "Installing", "Download", "CoreFuncStart", "null");
+    analytics_.Funnel(1, "CoreFuncEvent", "Installing", "Download", "ProgramInstall", "null");
+
+    const pid_t pid = StartSetup(commandLine);
+    if (pid <= 0) {
+        // Without a process there is nothing to wait for; the user sees the
+        // same advice as for a setup that never ends.
+        TimeOut();
+        return {};
+    }
+    state.setupFinished = false;
+    window_.PostWindowMessage(installmsg::kSetupStarted, 0, 0);
+    return WaitForSetup(pid);
+}
+
+pid_t SetupRunner::StartSetup(const SetupCommandLine& commandLine) {
+    const std::string& packagePath = commandLine.arguments.front();
+    if (!MarkExecutable(packagePath))
+        LOG(INFO) << " Setup package not executable: " << packagePath << ", " << errno;
+    const pid_t pid = platform::SpawnProcess(commandLine.arguments);
+    if (pid <= 0) LOG(INFO) << " CreateProcess failed (" << errno << "): " << std::strerror(errno);
+    return pid;
+}
+
+SetupRunResult SetupRunner::WaitForSetup(pid_t pid) {
+    const unsigned timeout = static_cast<unsigned>(window_.Configuration().InstallTimeout);
+    unsigned waits = 0;
+    for (;;) {
+        if (waitForProcess_(pid, kWaitStepMs).exited) return {true, waits};
+        if (waits > timeout) break;
+        ++waits;
+    }
+    // The setup is left running: it may still finish, and killing an
+    // installer half-way would do more harm than leaving it.
+    TimeOut();
+    return {false, waits};
+}
+
+void SetupRunner::TimeOut() {
+    window_.RunState().setupFinished = true;
+    analytics_.FlowError(FlowError::kSetupTimedOut);
+    analytics_.Funnel(0, "CoreFuncEvent", "Installing", "Download", "CoreFuncEnd", "null");
+    LOG(INFO) << " Cmd nWaitSeconds timed out: " << window_.Configuration().InstallTimeout;
+    window_.PostWindowMessage(installmsg::kSetupTimedOut, 0, 0);
+}

@@ -1,0 +1,47 @@
+#pragma once
+// Runs the downloaded setup silently into the install folder and waits for
+// it, one second at a time, until it ends or its time is up. The setup
+// reports no result: its process ending is all the flow learns.
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <sys/types.h>
+
+#include "Common/install_ui_mainwnd/SetupCommandLine.h"
+#include "platform/Process.h"
+
+class IFlowAnalytics;
+class IInstallWindowPort;
+
+struct SetupRunResult {
+    bool completed = false;      // false: timed out (or could not start)
+    unsigned secondsWaited = 0;  // unsuccessful one-second waits before the end
+};
+
+class SetupRunner {
+public:
+    using WaitFunction = std::function<platform::WaitResult(pid_t, int)>;
+    static constexpr int kWaitStepMs = 1000;
+
+    SetupRunner(IInstallWindowPort& window, IFlowAnalytics& analytics, std::function<std::int64_t()> tickMs,
+                WaitFunction waitForProcess = platform::WaitForProcess);
+
+    SetupRunResult Run(const std::string& packagePath);
+
+    // The command line for the window's current folder, language and product.
+    SetupCommandLine CommandLineFor(const std::string& packagePath) const;
+
+private:
+    pid_t StartSetup(const SetupCommandLine& commandLine);
+    SetupRunResult WaitForSetup(pid_t pid);
+    void TimeOut();
+
+    IInstallWindowPort& window_;
+    IFlowAnalytics& analytics_;
+    std::function<std::int64_t()> tickMs_;
+    WaitFunction waitForProcess_;
+};
+
+// Adds the execute permission for the owner (and for group and others where
+// they may read); true when the file is executable afterwards.
+bool MarkExecutable(const std::string& path);
