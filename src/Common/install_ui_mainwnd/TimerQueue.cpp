@@ -37,7 +37,8 @@ void TimerQueue::FireDue(const std::function<void(int id)>& onTick) {
     std::vector<Due> due;
     for (const auto& [id, timer] : timers_)
         if (timer.due <= now) due.push_back({timer.due, id, timer.generation});
-    std::sort(due.begin(), due.end(), [](const Due& a, const Due& b) { return a.at < b.at; });
+    std::sort(due.begin(), due.end(),
+              [](const Due& a, const Due& b) { return a.at != b.at ? a.at < b.at : a.id < b.id; });
     for (const Due& entry : due) {
         const auto found = timers_.find(entry.id);
         if (found == timers_.end() || found->second.generation != entry.generation) continue;

@@ -23,7 +23,8 @@ public:
     bool IsActive(int id) const;
     std::optional<unsigned> PeriodOf(int id) const;
 
-    // Calls onTick for every timer due now, earliest first. A tick may
+    // Calls onTick for every timer due now, earliest first (lower id first
+    // among equals). A tick may
     // start or stop timers; a timer stopped by an earlier tick does not fire.
     void FireDue(const std::function<void(int id)>& onTick);
     // When the next timer is due; nullopt without timers.
