@@ -88,6 +88,8 @@ InstallWorker::Services::Services(IFlowAnalytics& analyticsSink, IPackageTransfe
 InstallWorker::InstallWorker(IInstallWindowPort& window, Services services)
     : window_(window), services_(std::move(services)) {}
 
+InstallWorker::~InstallWorker() { services_.transfer.SetProgressTarget({}); }
+
 std::string DownloadSpeedText(std::int64_t packageBytes, int seconds) {
     const double bytesPerSecond = static_cast<double>(packageBytes) / std::max(seconds, 1);
     return Formatted("%.2fMB/s", bytesPerSecond / 1024 / 1024);

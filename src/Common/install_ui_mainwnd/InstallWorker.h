@@ -41,6 +41,10 @@ public:
     };
 
     InstallWorker(IInstallWindowPort& window, Services services);
+    // Withdraws the download-progress target this worker published.
+    ~InstallWorker();
+    InstallWorker(const InstallWorker&) = delete;
+    InstallWorker& operator=(const InstallWorker&) = delete;
 
     // −1 after a failure, 1 when the package is not to be installed, 0
     // after an installation.
