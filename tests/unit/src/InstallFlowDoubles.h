@@ -9,7 +9,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
-#include <cstdlib>
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -26,6 +25,7 @@
 #include "Common/install_ui_mainwnd/IInstallWindowPort.h"
 #include "Common/install_ui_mainwnd/IPackageTransfer.h"
 #include "Common/install_ui_mainwnd/InstallRunState.h"
+#include "support/DemoPackage.h"
 #include "support/TempDir.h"
 
 namespace flowtest {
@@ -175,27 +175,9 @@ private:
     std::vector<int> progressSeen_;
 };
 
-// The demo package tooling's output folder in the build tree.
-inline std::string DemoDir() {
-    const char* bin = std::getenv("ZEMBRA_BIN_DIR");
-    return std::string(bin ? bin : "build/bin") + "/../demo";
-}
-inline std::string DemoPackage() { return DemoDir() + "/zembramorvanta_zembram.exe"; }
-inline std::string DemoRoots() { return DemoDir() + "/ca/root.pem"; }
-
-// Makes a demo package variant with the packing script (options as the
-// script takes them); returns its path, "" on failure.
-inline std::string MakeDemoPackage(const std::string& folder, const std::string& options) {
-    // Variants are signed by the demo CA, so the same roots trust them.
-    std::error_code ignored;
-    std::filesystem::copy(DemoDir() + "/ca", folder + "/ca", std::filesystem::copy_options::skip_existing, ignored);
-    const std::string source = std::getenv("ZEMBRA_SOURCE_DIR") ? std::getenv("ZEMBRA_SOURCE_DIR") : ".";
-    const std::string command = source + "/tools/demopackage/make_demo_package.sh '" + folder + "' '" + DemoDir() +
-                                "/bin/demo_setup' '" + DemoDir() + "/bin/ZembraMorvanta.exe' --name variant.exe " +
-                                options + " >/dev/null 2>&1";
-    if (std::system(command.c_str()) != 0) return "";
-    return folder + "/variant.exe";
-}
+inline std::string DemoPackage() { return testsupport::DemoPackagePath(); }
+inline std::string DemoRoots() { return testsupport::DemoRoots(); }
+using testsupport::MakeDemoPackage;
 
 inline std::string Md5Of(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
