@@ -1,20 +1,24 @@
 #!/usr/bin/env bash
-# make_demo_package.sh OUT_DIR SETUP PRODUCT [--name FILE] [--hang] [--install-ms N] [--unsigned]
+# make_demo_package.sh OUT_DIR SETUP PRODUCT [--name FILE] [--hang] [--install-ms N] [--unsigned] [--size BYTES]
 #
 # Packs the demo setup and the demo product into one setup package and signs
 # it with an appended PKCS#7 signature from a test CA kept in OUT_DIR/ca
-# (made on first use). Writes OUT_DIR/FILE and OUT_DIR/FILE.md5.
+# (made on first use). Writes OUT_DIR/FILE and OUT_DIR/FILE.md5. Random filler
+# between the setup and the product brings the package to at least BYTES
+# (6 MiB): the installer refuses packages below 1 MiB, and a few MiB make it
+# arrive in several ranges.
 set -euo pipefail
 
 out=$1 setup=$2 product=$3
 shift 3
-name=zembramorvanta_zembram.exe flags=0 install_ms=1500 sign=1
+name=zembramorvanta_zembram.exe flags=0 install_ms=1500 sign=1 size=6291456
 while [ $# -gt 0 ]; do
   case $1 in
     --name) name=$2; shift ;;
     --hang) flags=1 ;;
     --install-ms) install_ms=$2; shift ;;
     --unsigned) sign=0 ;;
+    --size) size=$2; shift ;;
     *) echo "unknown option $1" >&2; exit 2 ;;
   esac
   shift
@@ -36,6 +40,8 @@ fi
 package=$out/$name
 unsigned=$package.unsigned
 cp "$setup" "$unsigned"
+filler=$(( size - $(stat -c %s "$setup") - $(stat -c %s "$product") - 32 ))
+[ "$filler" -gt 0 ] && head -c "$filler" /dev/urandom >>"$unsigned"
 offset=$(stat -c %s "$unsigned")
 cat "$product" >>"$unsigned"
 size=$(stat -c %s "$product")
