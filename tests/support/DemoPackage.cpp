@@ -19,7 +19,9 @@ std::string MakeDemoPackage(const std::string& folder, const std::string& option
     // variant, so the same roots trust it.
     std::error_code ignored;
     std::filesystem::create_directories(folder, ignored);
-    std::filesystem::copy(DemoDir() + "/ca", folder + "/ca", std::filesystem::copy_options::skip_existing, ignored);
+    std::filesystem::copy(DemoDir() + "/ca", folder + "/ca",
+                          std::filesystem::copy_options::recursive | std::filesystem::copy_options::skip_existing,
+                          ignored);
     const char* source = std::getenv("ZEMBRA_SOURCE_DIR");
     const std::string command = std::string(source ? source : ".") + "/tools/demopackage/make_demo_package.sh '" +
                                 folder + "' '" + DemoDir() + "/bin/demo_setup' '" + DemoDir() +
