@@ -10,6 +10,9 @@
 #include <fstream>
 #include <list>
 #include <regex>
+#include <sstream>
+
+#include <json/json.h>
 #include <thread>
 
 #include "Common/HeadlessInstallWindow.h"
@@ -19,7 +22,6 @@
 #include "support/DemoPackage.h"
 #include "support/DevServer.h"
 #include "support/InstallerSandbox.h"
-#include "support/LogCapture.h"
 #include "support/TempDir.h"
 #include "platform/EmbeddedResources.h"
 #include "uitoolkit/SkinArchive.h"
@@ -80,6 +82,55 @@ void KillProcessesOf(const std::string& executable) {
         if (process.executable == executable) platform::TerminateProcess(process.pid);
 }
 
+// What reached the analytics endpoints, in the order the devserver saw it:
+// GA4 hits as "E|category|action|label", collector hits as
+// "C|category|action|key=value;..." (parameters sorted by key).
+std::vector<std::string> AnalyticsStream(const DevServer& server) {
+    std::vector<std::string> stream;
+    for (const auto& record : server.Records()) {
+        if (record.path == "/g/collect") {
+            const auto param = [&](const char* name) {
+                const auto found = record.params.find(name);
+                return found == record.params.end() ? std::string() : found->second;
+            };
+            stream.push_back("E|" + param("ep.qk_category") + "|" + param("ep.qk_action") + "|" + param("ep.qk_label"));
+        } else if (record.path == "/collect") {
+            Json::Value body;
+            std::istringstream in(record.body);
+            if (!Json::parseFromStream(Json::CharReaderBuilder(), in, &body, nullptr)) continue;
+            const Json::Value& actions = body["actions"];
+            std::string text = "C|" + actions["event_category"].asString() + "|" + actions["event_action"].asString() + "|";
+            for (const auto& key : actions.getMemberNames()) {
+                if (key == "event_category" || key == "event_action" || key == "event_type") continue;
+                text += key + "=" + (actions[key].isString() ? actions[key].asString() : actions[key].toStyledString());
+                if (!text.empty() && text.back() == '\n') text.pop_back();
+                text += ";";
+            }
+            stream.push_back(text);
+        }
+    }
+    return stream;
+}
+
+// True when every expected entry starts one entry of stream, in this order.
+::testing::AssertionResult InOrder(const std::vector<std::string>& stream, const std::vector<std::string>& expected) {
+    std::size_t at = 0;
+    for (const auto& entry : expected) {
+        while (at < stream.size() && stream[at].rfind(entry, 0) != 0) ++at;
+        if (at == stream.size()) {
+            std::string all;
+            for (const auto& item : stream) all += "  " + item + "\n";
+            return ::testing::AssertionFailure() << "missing or out of order: " << entry << "\nstream:\n" << all;
+        }
+        ++at;
+    }
+    return ::testing::AssertionSuccess();
+}
+
+std::size_t CountOf(const std::vector<std::string>& stream, const std::string& entry) {
+    return static_cast<std::size_t>(std::count(stream.begin(), stream.end(), entry));
+}
+
 class InstallFlowTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -126,6 +177,30 @@ protected:
         return run;
     }
 
+    testsupport::InstallerRun RunProgram() {
+        const auto run = sandbox_.Run({"debug"}, 240000);
+        EXPECT_TRUE(run.exited) << run.standardOutput;
+        EXPECT_EQ(run.exitCode, 0);
+        return run;
+    }
+    // The first run's log (a resend process writes a log of its own).
+    std::string RunLog() const {
+        std::vector<std::string> logs;
+        for (const auto& path : sandbox_.LogFiles())
+            if (Contains(path, std::string("/logs/") + kRunName + "/" + kRunName + "_")) logs.push_back(path);
+        std::sort(logs.begin(), logs.end());
+        return logs.empty() ? "" : ReadFile(logs.front());
+    }
+
+    // Analytics a run did not deliver before it ended wait on disk for the
+    // resend process, which the window starts when it goes (a headless run
+    // leaves that to the next start): run it, then read what arrived.
+    std::vector<std::string> DeliveredAnalytics() {
+        const auto resend = sandbox_.Run({"-sendrestlogs"}, 180000);
+        EXPECT_TRUE(resend.exited);
+        return AnalyticsStream(server_);
+    }
+
     std::vector<DevServerRecord> Reports() const { return server_.RecordsFor(kReportPath); }
     std::vector<DevServerRecord> RangeRequests() const {
         std::vector<DevServerRecord> ranged;
@@ -139,9 +214,7 @@ protected:
 };
 
 TEST_F(InstallFlowTest, FirstInstallThroughTheRunCommand) {
-    const auto run = sandbox_.Run({"debug"}, 240000);
-    ASSERT_TRUE(run.exited) << run.standardOutput;
-    EXPECT_EQ(run.exitCode, 0);
+    const auto run = RunProgram();
 
     ExpectProgressThroughTheEstimate(PrintedPercents(Lines(run.standardOutput)));
     EXPECT_TRUE(Contains(run.standardOutput, "[install] installed into " + InstallDir())) << run.standardOutput;
@@ -159,10 +232,7 @@ TEST_F(InstallFlowTest, FirstInstallThroughTheRunCommand) {
     EXPECT_TRUE(Reports().empty());
     EXPECT_FALSE(fs::exists(LocalPackage())) << "the package is cleared after the install";
 
-    const auto logs = sandbox_.LogFiles();
-    std::string log;
-    for (const auto& path : logs)
-        if (Contains(path, std::string("/logs/") + kRunName + "/" + kRunName + "_")) log = ReadFile(path);
+    const std::string log = RunLog();
     EXPECT_TRUE(Contains(log, " Tasks info, round end, current = 1, total = 12, result = 1")) << log;
     EXPECT_TRUE(Contains(log, " VerifyEmbeddedSignature result is 0"));
     EXPECT_TRUE(Contains(log, " [Start Install CmdLine]:  /VERYSILENT /SP- /NORESTART /DIR=\"" + InstallDir() + "/\""));
@@ -170,9 +240,50 @@ TEST_F(InstallFlowTest, FirstInstallThroughTheRunCommand) {
     EXPECT_TRUE(Contains(log, "InstallUIMainWnd WaitForAllThreadExit"));
     EXPECT_LT(log.find(" Install Totally Take "), log.find(" Wait exit 3"));
     // The setup wrote its own log beside the installer's.
+    const auto logs = sandbox_.LogFiles();
     EXPECT_TRUE(std::any_of(logs.begin(), logs.end(), [](const std::string& path) {
         return Contains(path, "Zembra Morvanta_Setup_");
     }));
+
+    // Analytics as the flow reports it, phase by phase.
+    const auto stream = DeliveredAnalytics();
+    EXPECT_TRUE(InOrder(stream, {
+        "C|Download|DownloadConfigReady|default_config=0;",
+        "E|Download|3.Downloading...|First",
+        "C|Download|Downloading|core_func_name=Downloading;event_label=null;func_step=2;",
+        "C|Download|Use download address|Use download address Type=Download_url-1;",
+        "C|Download|SliceDownloadStart|",
+        "E|Other|PackageSize|6.00MB",
+        "C|Download|DownFinsh|core_func_name=Downloading;event_label=null;func_step=3;",
+        "E|Other|MDownloadTime|",
+        "C|Download|CoreFuncEnd|core_func_name=Downloading;",
+        "E|Other|DownloadSpeed|",
+        "E|Other|DownloadTime|",
+        "C|RunningTime|DownloadDuration|DownloadCompleted=",
+        "C|Download|DownloadSuccess|",
+        "C|Download|MDownSuccess|AddressType=NO;Download address=Download_url;",
+        "E|Download|Md5CheckStart|",
+        "C|Download|CoreFuncStart|core_func_name=Md5Check;",
+        "C|Download|Md5CheckStart|core_func_name=Md5Check;",
+        "E|Other|MMD5CheckTime|",
+        "C|Download|Md5CheckFinsh|core_func_name=Md5Check;",
+        "E|Other|MD5CheckTime|",
+        "C|Download|CoreFuncEnd|core_func_name=Md5Check;",
+        "C|RunningTime|VerificationDuration|VerificationDurationPar=",
+        "E|Download|Md5CheckFinsh|",
+        "E|Download|4.DownFinsh|First",
+        "E|Download|5.ProgramInstall|First",
+        "C|Download|CoreFuncStart|core_func_name=Installing;",
+        "C|Download|ProgramInstall|core_func_name=Installing;",
+        "E|Other|MInstallTime|",
+        "C|Download|CoreFuncEnd|core_func_name=Installing;",
+        "E|Other|InstallTime|",
+        "E|Other|ProductVersion|1.0.0.0",
+        "C|RunningTime|ActualTime|InstCompletedClosed=",
+    }));
+    // These two wait for their delivery, so they may overtake queued ones.
+    EXPECT_EQ(CountOf(stream, "C|Download|ProgramFinsh|core_func_name=Installing;event_label=null;func_step=2;"), 1u);
+    EXPECT_EQ(CountOf(stream, "E|Download|6.ProgramFinsh|First"), 1u);
     // The product ran.
     const std::string note = InstallDir() + "/ZembraMorvanta.started";
     for (int i = 0; i < 1000 && !fs::exists(note); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -198,33 +309,6 @@ TEST_F(InstallFlowTest, AnInterruptedInstallLeavesAVerifiedPackageTheNextRunReus
     KillProcessesOf(LocalPackage());
 }
 
-TEST_F(InstallFlowTest, ATamperedPackageIsReportedAndNeverRun) {
-    std::string bytes = ReadFile(testsupport::DemoPackagePath());
-    bytes[bytes.size() / 2] ^= 0x20;
-    ServePackage(bytes);  // the reply's MD5 describes these bytes: only the signature fails
-    const auto run = RunInProcess();
-    EXPECT_EQ(run.outcome, Outcome::SignatureInvalid);
-    EXPECT_FALSE(fs::exists(InstallDir()));
-    const auto reports = server_.WaitForRecords(kReportPath, 1);
-    ASSERT_EQ(reports.size(), 1u);
-    EXPECT_TRUE(std::regex_match(reports[0].body,
-                                 std::regex("pid=499&type=2&exception_code=Hash_Check_Fail_Cfg1&other=http://"
-                                            "127\\.0\\.0\\.1:\\d+/queryDownloaderV2\\?LanguageId=1033&SoftWareID=499&"
-                                            "SiteID=412," +
-                                            std::regex_replace(PackageUrl(), std::regex(R"([.?])"), R"(\$&)"))))
-        << reports[0].body;
-}
-
-TEST_F(InstallFlowTest, AnMd5MismatchWithAValidSignatureStillInstalls) {
-    server_.SetRule(R"({"path": "/queryDownloaderV2", "queryReply": {"fields": {"Md5": "0123456789abcdef0123456789abcdef"}}})");
-    const auto run = RunInProcess();
-    EXPECT_EQ(run.outcome, Outcome::Installed);
-    const auto reports = Reports();
-    ASSERT_EQ(reports.size(), 1u);
-    EXPECT_TRUE(Contains(reports[0].body, "exception_code=MD5_Check_Fail_Cfg1&other=")) << reports[0].body;
-    EXPECT_TRUE(fs::exists(InstallDir() + "/ZembraMorvanta.exe"));
-}
-
 TEST_F(InstallFlowTest, ASetupThatNeverEndsTimesOut) {
     const std::string hang = testsupport::MakeDemoPackage(sandbox_.root().str() + "/hang", "--hang");
     ASSERT_FALSE(hang.empty());
@@ -238,27 +322,69 @@ TEST_F(InstallFlowTest, ASetupThatNeverEndsTimesOut) {
     KillProcessesOf(LocalPackage());
 }
 
+TEST_F(InstallFlowTest, ATamperedPackageIsReportedAndNeverRun) {
+    std::string bytes = ReadFile(testsupport::DemoPackagePath());
+    bytes[bytes.size() / 2] ^= 0x20;
+    ServePackage(bytes);  // the reply's MD5 describes these bytes: only the signature fails
+    const auto run = RunProgram();
+    EXPECT_TRUE(Contains(run.standardOutput, "[install] the package signature is not valid; nothing was installed"))
+        << run.standardOutput;
+    EXPECT_FALSE(fs::exists(InstallDir())) << "no setup started";
+    EXPECT_FALSE(Contains(RunLog(), "[Start Install CmdLine]"));
+
+    const auto reports = Reports();
+    ASSERT_EQ(reports.size(), 1u);
+    const std::string query = server_.BaseUrl() + "/queryDownloaderV2?LanguageId=1033&SoftWareID=499&SiteID=412";
+    EXPECT_EQ(reports[0].body, "pid=499&type=2&exception_code=Hash_Check_Fail_Cfg1&other=" + query + "," + PackageUrl());
+    const auto stream = DeliveredAnalytics();
+    EXPECT_TRUE(InOrder(stream, {"E|Download|Md5CheckFinsh|", "C|ErrorReporting|Error|MainErrorType=DL014;",
+                                 "E|Other|FlowError|DL014"}));
+    EXPECT_EQ(CountOf(stream, "E|Download|4.DownFinsh|First"), 0u);
+    EXPECT_EQ(CountOf(stream, "E|Download|5.ProgramInstall|First"), 0u);
+}
+
+TEST_F(InstallFlowTest, AnMd5MismatchWithAValidSignatureStillInstalls) {
+    server_.SetRule(R"({"path": "/queryDownloaderV2", "queryReply": {"fields": {"Md5": "0123456789abcdef0123456789abcdef"}}})");
+    const auto run = RunProgram();
+    EXPECT_TRUE(Contains(run.standardOutput, "[install] installed into " + InstallDir())) << run.standardOutput;
+    EXPECT_TRUE(fs::exists(InstallDir() + "/ZembraMorvanta.exe"));
+    const auto reports = Reports();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_TRUE(Contains(reports[0].body, "pid=499&type=2&exception_code=MD5_Check_Fail_Cfg1&other=")) << reports[0].body;
+    EXPECT_TRUE(InOrder(DeliveredAnalytics(), {"E|Download|Md5CheckFinsh|", "E|Other|FlowError|DL013",
+                                                   "E|Download|4.DownFinsh|First", "E|Download|5.ProgramInstall|First",
+                                                   "E|Download|6.ProgramFinsh|First"}));
+}
+
 TEST_F(InstallFlowTest, NoUsableAddress) {
     server_.SetRule(R"({"path": "/queryDownloaderV2", "queryReply": {"fields": {
         "Download_url": "https://cdn.example.com/z.exe", "Extra_download_url": "https://dl.example.com/z.exe"}}})");
-    const auto run = RunInProcess();
-    EXPECT_EQ(run.outcome, Outcome::DownloadFailed);
-    EXPECT_EQ(run.reason, 14);
+    const auto run = RunProgram();
+    EXPECT_TRUE(Contains(run.standardOutput, "[install] the download failed (reason 14)")) << run.standardOutput;
     EXPECT_TRUE(server_.RecordsFor(kPackagePath).empty());
+    EXPECT_TRUE(Contains(RunLog(), "url is empty"));
+    const auto stream = DeliveredAnalytics();
+    EXPECT_TRUE(InOrder(stream, {"C|Download|DownloadConfigReady|default_config=0;", "E|Other|FlowError|DL023"}));
+    EXPECT_EQ(CountOf(stream, "E|Download|3.Downloading...|First"), 0u);
 }
 
 TEST_F(InstallFlowTest, TwelveFailedRounds) {
     // A package far too small for a setup fails every round at once.
     ServePackage(std::string(200, 'x'));
-    testsupport::LogCapture log;
-    const auto run = RunInProcess();
-    EXPECT_EQ(run.outcome, Outcome::DownloadFailed);
-    EXPECT_EQ(run.reason, 15);
+    const auto run = RunProgram();
+    EXPECT_TRUE(Contains(run.standardOutput, "[install] the download failed (reason 15)")) << run.standardOutput;
+    const std::string log = RunLog();
     for (int round = 1; round <= 12; ++round)
-        EXPECT_TRUE(log.Contains(" Tasks info, round end, current = " + std::to_string(round) +
-                                 ", total = 12, result = 15"))
+        EXPECT_TRUE(Contains(log, " Tasks info, round end, current = " + std::to_string(round) +
+                                      ", total = 12, result = 15"))
             << round;
-    EXPECT_TRUE(log.Contains(" The Retry Frequency is: 11"));
+    EXPECT_TRUE(Contains(log, " The Retry Frequency is: 11"));
+    const auto stream = DeliveredAnalytics();
+    // Twelve equal events within a minute: the report library drops the twelfth.
+    EXPECT_EQ(CountOf(stream, "E|Other|FlowError|DL031"), 11u);
+    EXPECT_TRUE(InOrder(stream, {"C|Download|Use download address|Use download address Type=Download_url-11;",
+                                 "E|Other|FlowError|DL031", "C|Download|DownFinsh|", "E|Other|DownErrorCode|error_15"}));
+    EXPECT_EQ(CountOf(stream, "E|Download|Md5CheckStart|"), 0u);
     EXPECT_TRUE(Reports().empty());
 }
 
