@@ -1,0 +1,27 @@
+#pragma once
+// Drops floods of equal events: an event that finds more than ten earlier
+// equal keys (same kind, category and action) within 60 seconds.
+#include <cstdint>
+#include <deque>
+#include <string>
+
+#include "reportsdk/RepeatKey.h"
+
+class RepeatDetector {
+public:
+    static constexpr int kAllowedRepeats = 10;
+    static constexpr int kWindowSeconds = 60;
+
+    // Counts the earlier keys equal to key within the window and records key
+    // (a dropped key is recorded too, so a flood stays dropped).
+    int CountAndRecord(const std::string& key);
+
+    static bool IsFlood(int count) { return count > kAllowedRepeats; }
+    std::size_t RecordedCount() const { return earlier_.size(); }
+
+private:
+    void PruneOlderThanWindow();
+
+    std::deque<RepeatKey::Parts> earlier_;
+    std::int64_t newestMilliseconds_ = 0;
+};
