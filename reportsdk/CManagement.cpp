@@ -40,11 +40,6 @@ std::string CurlVersionText() {
 
 }  // namespace
 
-CManagement& CManagement::GetInstance() {
-    static CManagement instance(SystemReportFacts(), platform::CurrentExecutablePath());
-    return instance;
-}
-
 CManagement::CManagement(ReportFacts facts, std::string executablePath)
     : facts_(std::move(facts)),
       executablePath_(std::move(executablePath)),

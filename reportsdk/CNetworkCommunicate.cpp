@@ -12,11 +12,6 @@ constexpr int kCollectorAccepted = 200;
 
 }  // namespace
 
-CNetworkCommunicate& CNetworkCommunicate::GetInstance() {
-    static CNetworkCommunicate instance(CManagement::GetInstance());
-    return instance;
-}
-
 CNetworkCommunicate::CNetworkCommunicate(CManagement& management, Timings timings, Poster poster)
     : management_(management), timings_(timings), poster_(std::move(poster)) {
     curl_global_init(CURL_GLOBAL_ALL);

@@ -1,11 +1,14 @@
 #include "reportsdk/HistoryFile.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
 #include <fstream>
+#include <unistd.h>
 #include <sstream>
 #include <sys/stat.h>
 
 #include "platform/FileLock.h"
-#include "platform/Folders.h"
 #include "reportsdk/JsonText.h"
 
 namespace {
@@ -51,7 +54,8 @@ void HistoryFile::LoadIfChanged() {
     if (!JsonText::Parse(text.str(), document) || !document.isObject()) return;
     const Json::Value& items = document[kSendItem];
     if (items.isArray()) {
-        for (const auto& item : items) items_.push_back({item, ""});
+        for (const auto& item : items)
+            items_.push_back({item, JsonText::TextOf(JsonText::MemberOf(item, "task_guid")), ""});
     }
     document.removeMember(kSendItem);
     root_ = document;
@@ -69,8 +73,8 @@ bool HistoryFile::Update(const std::string& key, const std::string& payload, int
 
     const std::size_t considered = std::min<std::size_t>(std::max(SendCount(), 0), items_.size());
     for (std::size_t index = 0; index < considered; ++index) {
+        if (items_[index].key != key || !items_[index].value.isObject()) continue;
         Json::Value& item = items_[index].value;
-        if (JsonText::TextOf(JsonText::MemberOf(item, "task_guid")) != key || !item.isObject()) continue;
         if (status == kDelivered) {
             items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(index));
         } else {
@@ -87,7 +91,7 @@ bool HistoryFile::Update(const std::string& key, const std::string& payload, int
     item["task_guid"] = key;
     item["task_status"] = status;
     item["task_content"] = payload;
-    items_.push_back({item, ""});
+    items_.push_back({item, key, ""});
     root_[kSendCount] = SendCount() + 1;
     return Write();
 }
@@ -107,7 +111,7 @@ HistoryFile::Snapshot HistoryFile::ReadWhileLocked() {
     for (std::size_t index = 0; index < considered; ++index) {
         const Json::Value& item = items_[index].value;
         const Json::Value& status = JsonText::MemberOf(item, "task_status");
-        snapshot.entries.push_back({JsonText::TextOf(JsonText::MemberOf(item, "task_guid")),
+        snapshot.entries.push_back({items_[index].key,
                                     status.isInt() ? status.asInt() : kPending,
                                     JsonText::TextOf(JsonText::MemberOf(item, "task_content"))});
     }
@@ -135,29 +139,59 @@ std::string HistoryFile::ItemText(const Json::Value& item) {
     return document.substr(head.size(), document.size() - head.size() - tail);
 }
 
-std::string HistoryFile::Text() {
+const std::string& HistoryFile::Text() {
     if (CanAssembleFromItems()) {
-        std::string text = DocumentHead(root_[kSendCount].asInt());
-        if (items_.empty()) return text + kEmptyItemsTail;
-        bool assembled = true;
-        for (std::size_t index = 0; index < items_.size() && assembled; ++index) {
-            Item& item = items_[index];
+        std::size_t size = 64;
+        for (Item& item : items_) {
             if (item.text.empty()) item.text = ItemText(item.value);
-            assembled = !item.text.empty();
-            text += index == 0 ? "\n" : ",\n";
-            text += item.text;
+            size += item.text.size() + 2;
         }
-        if (assembled) return text + kItemsTail;
+        const bool assembled =
+            std::all_of(items_.begin(), items_.end(), [](const Item& item) { return !item.text.empty(); });
+        if (assembled) {
+            text_.clear();
+            text_.reserve(size);
+            text_ += DocumentHead(root_[kSendCount].asInt());
+            if (items_.empty()) return text_ += kEmptyItemsTail;
+            for (std::size_t index = 0; index < items_.size(); ++index) {
+                text_ += index == 0 ? "\n" : ",\n";
+                text_ += items_[index].text;
+            }
+            return text_ += kItemsTail;
+        }
     }
     Json::Value document = root_;
     Json::Value items(Json::arrayValue);
     for (const auto& item : items_) items.append(item.value);
     document[kSendItem] = items;
-    return JsonText::Styled(document);
+    text_ = JsonText::Styled(document);
+    return text_;
+}
+
+// Temporary file, fsync, rename: a crash at any moment leaves either the old
+// or the new file whole. The folder itself is not synced: after a power cut
+// the old file may come back, which loses at most the latest changes, and
+// skipping it halves the cost of a burst of events.
+bool HistoryFile::ReplaceFile(const std::string& text) const {
+    const std::string temporary = path_ + ".tmp" + std::to_string(getpid());
+    const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    std::size_t written = 0;
+    while (written < text.size()) {
+        const ssize_t n = write(fd, text.data() + written, text.size() - written);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        written += static_cast<std::size_t>(n);
+    }
+    const bool complete = written == text.size() && fsync(fd) == 0;
+    close(fd);
+    if (complete && rename(temporary.c_str(), path_.c_str()) == 0) return true;
+    unlink(temporary.c_str());
+    return false;
 }
 
 bool HistoryFile::Write() {
-    const bool written = platform::WriteFileAtomically(path_, Text());
+    const bool written = ReplaceFile(Text());
     identity_ = CurrentIdentity();
     return written;
 }

@@ -44,9 +44,9 @@ public:
 
     const std::string& Path() const { return path_; }
 
-    // The file text for a document, made exactly as jsoncpp's styled writer
-    // makes it (exposed for tests).
-    std::string Text();
+    // The file text for the document, made exactly as jsoncpp's styled
+    // writer makes it.
+    const std::string& Text();
 
 private:
     struct FileIdentity {
@@ -60,6 +60,7 @@ private:
     };
     struct Item {
         Json::Value value;
+        std::string key;   // its "task_guid"
         std::string text;  // its text inside the styled document; "" until needed
     };
 
@@ -67,6 +68,7 @@ private:
     void LoadIfChanged();
     int SendCount() const;
     bool Write();
+    bool ReplaceFile(const std::string& text) const;
     bool CanAssembleFromItems() const;
     static std::string ItemText(const Json::Value& item);
 
@@ -76,4 +78,5 @@ private:
     FileIdentity identity_;
     Json::Value root_{Json::objectValue};  // everything but "send_item"
     std::vector<Item> items_;
+    std::string text_;  // kept to reuse its storage: the file can reach megabytes
 };

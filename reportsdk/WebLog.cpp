@@ -1,10 +1,7 @@
 #include "reportsdk/WebLog.h"
 
 #include <cstdlib>
-#include <mutex>
 
-#include "platform/Process.h"
-#include "platform/ProcessCommandLine.h"
 #include "reportsdk/CManagement.h"
 #include "reportsdk/CNetworkCommunicate.h"
 #include "reportsdk/CollectorPayload.h"
@@ -16,13 +13,6 @@ namespace {
 
 std::string Text(const char* text) { return text ? text : ""; }
 
-// Never destroyed: the resend process ends inside Init, under a lease.
-std::shared_mutex& ObjectLock() {
-    static auto* lock = new std::shared_mutex;
-    return *lock;
-}
-
-IWebLog* g_reportObj = nullptr;
 
 std::int64_t Now(CManagement& management) {
     const auto& clock = management.Facts().nowMilliseconds;
@@ -32,11 +22,6 @@ std::int64_t Now(CManagement& management) {
 std::string Fact(const std::function<std::string()>& source) { return source ? source() : ""; }
 
 }  // namespace
-
-WebLog::WebLog()
-    : WebLog(
-          CManagement::GetInstance(), []() -> CNetworkCommunicate& { return CNetworkCommunicate::GetInstance(); },
-          ResendProcess::IsResendCommandLine(platform::CurrentProcessCommandLine())) {}
 
 WebLog::WebLog(CManagement& management, std::function<CNetworkCommunicate&()> network, bool resendProcess,
                ResendProcess::Limits limits)
@@ -104,25 +89,4 @@ int WebLog::SendGA4(const char* tail, bool bWait) {
                                             Ga4Request::ActionOfTail(encoded));
     const std::string url = Ga4Request::Url(management_.Ga4BaseUrl(), clientId, encoded);
     return network_().Submit(key, url, false, true, bWait);
-}
-
-ReportObjLease::ReportObjLease() : hold_(ObjectLock()), object_(g_reportObj) {}
-
-bool ReleaseReportObj() {
-    std::unique_lock hold(ObjectLock());
-    IWebLog* object = g_reportObj;
-    g_reportObj = nullptr;
-    delete object;
-    return object != nullptr;
-}
-
-extern "C" IWebLog* GetReportObj() {
-    std::unique_lock hold(ObjectLock());
-    if (!g_reportObj) g_reportObj = new WebLog();
-    return g_reportObj;
-}
-
-extern "C" void DestroyReportObj() {
-    ReleaseReportObj();
-    ResendProcess::Launch(platform::CurrentExecutablePath());
 }
