@@ -10,6 +10,7 @@
 #include <fstream>
 #include <grp.h>
 #include <pwd.h>
+#include <string_view>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -38,7 +39,20 @@ struct ChildPlan {
 ChildPlan MakePlan(const std::vector<std::string>& argv, const SpawnOptions& options) {
     ChildPlan plan;
     plan.argvStorage = argv;
-    for (char** variable = environ; variable && *variable; ++variable) plan.envStorage.emplace_back(*variable);
+    // An extra entry replaces an inherited one of the same name: with both
+    // present, getenv would answer the inherited one.
+    auto overridden = [&options](const char* variable) {
+        const std::string_view entry(variable);
+        const std::string_view name = entry.substr(0, entry.find('='));
+        for (const std::string& extra : options.extraEnvironment) {
+            if (extra.size() > name.size() && extra.compare(0, name.size(), name) == 0 && extra[name.size()] == '=')
+                return true;
+        }
+        return false;
+    };
+    for (char** variable = environ; variable && *variable; ++variable) {
+        if (!overridden(*variable)) plan.envStorage.emplace_back(*variable);
+    }
     for (const std::string& extra : options.extraEnvironment) plan.envStorage.push_back(extra);
     if (!options.workingDirectory.empty()) plan.workingDirectory = options.workingDirectory.c_str();
     plan.hidden = options.hidden || options.detached;

@@ -2,10 +2,16 @@
 // Forward declarations of the toolkit's classes, so headers include this
 // instead of each other.
 namespace DuiLib {
+class CSkinArchive;
 class CMarkupDoc;
 class CMarkupElem;
 class CLayoutBuilder;
 class CUIManager;
 class CDrawEngine;
 class CControlUI;
+struct ImageDescription;
+struct LoadedImage;
+struct UIRect;
+struct UISize;
+struct UIPoint;
 }  // namespace DuiLib

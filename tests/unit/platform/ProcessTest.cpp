@@ -81,3 +81,18 @@ TEST(ProcessTest, ProcessListHoldsUsWithOurExecutable) {
     }
     EXPECT_TRUE(found);
 }
+
+TEST(ProcessTest, ExtraEnvironmentOverridesInheritedValues) {
+    TempDir dir;
+    setenv("ZEMBRA_OVERRIDE_PROBE", "inherited", 1);
+    platform::SpawnOptions options;
+    options.extraEnvironment = {"ZEMBRA_OVERRIDE_PROBE=mine"};
+    const pid_t child = platform::SpawnProcess(
+        {"/bin/sh", "-c", "env | grep -c ZEMBRA_OVERRIDE_PROBE= > \"$0\"; echo $ZEMBRA_OVERRIDE_PROBE >> \"$0\"",
+         dir.str() + "/out"},
+        options);
+    unsetenv("ZEMBRA_OVERRIDE_PROBE");
+    ASSERT_GT(child, 0);
+    platform::WaitForProcess(child, -1);
+    EXPECT_EQ(ReadFile(dir.str() + "/out"), "1\nmine\n");
+}
