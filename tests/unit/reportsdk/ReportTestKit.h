@@ -38,6 +38,7 @@ inline ReportFacts FixedFacts(ManualClock& clock) {
 struct Request {
     std::string url;
     std::string body;
+    long status = 0;  // what the test's service answered
 };
 
 // Thread-safe: the sender thread and the test thread both use it.
@@ -55,6 +56,7 @@ public:
         changed_.notify_all();
         PostOutcome outcome;
         outcome.status = answer_ ? answer_(requests_.back()) : AcceptedStatus(url);
+        requests_.back().status = outcome.status;
         outcome.curlCode = outcome.status == 0 ? 7 : 0;
         outcome.errorText = outcome.status == 0 ? "Couldn't connect to server" : "No error";
         return outcome;
@@ -69,6 +71,15 @@ public:
     bool WaitForRequests(std::size_t count, std::chrono::seconds limit = std::chrono::seconds(30)) {
         std::unique_lock hold(lock_);
         return changed_.wait_for(hold, limit, [&] { return requests_.size() >= count; });
+    }
+
+    // How many requests for url were answered with the status its service accepts.
+    std::size_t AcceptedCount(const std::string& url) const {
+        std::lock_guard hold(lock_);
+        std::size_t count = 0;
+        for (const auto& request : requests_)
+            count += request.url == url && request.status == AcceptedStatus(url);
+        return count;
     }
 
     static long AcceptedStatus(const std::string& url) {
