@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/socket.h>
@@ -20,12 +21,14 @@ constexpr char kPresenceProbe = 'P';
 constexpr char kAcknowledge = 'K';
 constexpr int kReplyTimeoutMs = 2000;
 
-// Abstract socket names are shared by every user of the machine; the uid
-// keeps one user's wizard from answering another's.
+// Abstract socket names are shared by the whole machine, while windows are
+// found only within one desktop session: the uid and the session's runtime
+// folder keep one session's wizard from answering another's.
 socklen_t BeaconAddress(const std::string& windowClass, sockaddr_un& address) {
     std::memset(&address, 0, sizeof address);
     address.sun_family = AF_UNIX;
-    const std::string name = "zembra-" + std::to_string(getuid()) + "-" + windowClass;
+    const std::size_t session = std::hash<std::string>{}(RuntimeDir());
+    const std::string name = "zembra-" + std::to_string(getuid()) + "-" + std::to_string(session) + "-" + windowClass;
     const std::size_t length = std::min(name.size(), sizeof(address.sun_path) - 1);
     std::memcpy(address.sun_path + 1, name.data(), length);
     return static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + length);

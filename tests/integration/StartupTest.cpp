@@ -79,6 +79,7 @@ TEST(StartupTest, SecondInstanceEndsSilentlyWhileTheLockIsHeld) {
 
 TEST(StartupTest, SecondInstanceAsksTheFirstWindowToShowItself) {
     InstallerSandbox sandbox;
+    ScopedEnv session("XDG_RUNTIME_DIR", sandbox.runtimeDir());
     std::atomic<int> showRequests{0};
     platform::InstanceBeacon firstWindow;
     ASSERT_TRUE(firstWindow.Listen("QK_UI_Frame_499", [&] { ++showRequests; }));

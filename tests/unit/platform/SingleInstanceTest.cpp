@@ -71,6 +71,11 @@ TEST_F(SingleInstanceTest, BeaconAnswersPresenceAndDeliversShowRequests) {
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_EQ(showRequests, 1) << "a presence probe must not raise the window";
 
+    {
+        TempDir otherSession;
+        ScopedEnv elsewhere("XDG_RUNTIME_DIR", otherSession.str());
+        EXPECT_FALSE(InstanceBeacon::FindInstance(windowClass, false)) << "another session has its own windows";
+    }
     beacon.Stop();
     EXPECT_FALSE(InstanceBeacon::FindInstance(windowClass, false));
 }
