@@ -11,10 +11,11 @@ struct PostOutcome {
 };
 
 struct PostLimits {
-    // A collector that does not answer must not hold the sender thread: every
-    // request ends after these at the latest.
-    std::chrono::milliseconds connectTimeout{10000};
-    std::chrono::milliseconds totalTimeout{30000};
+    // A collector that does not answer must not hold the sender thread, nor a
+    // caller that waits for delivery: every request ends after these at the
+    // latest (the payloads are a few kilobytes).
+    std::chrono::milliseconds connectTimeout{5000};
+    std::chrono::milliseconds totalTimeout{15000};
 };
 
 // POSTs body to url. proxy "" means none. shouldAbort is asked while the

@@ -150,7 +150,7 @@ TEST(CurlPostTest, StoppingTheSenderCutsAHangingRequestAndKeepsItsEntry) {
     const std::string payload = "{\"source_type\" : \"downloader\", \"cross_end_id\" : \"\"}";
     network->Submit("2::1700000000000::Download::x", payload, false, true, false);
     ASSERT_TRUE(reporttest::Eventually([&] { return silent.Connections() > 0; }));
-    // The default limits would hold the request for half a minute; stopping ends it at once.
+    // The default limits would hold the request for seconds; stopping ends it at once.
     network.reset();
     const auto entries = HistoryFile(management.HistoryPath()).Read().entries;
     ASSERT_EQ(entries.size(), 1u);
