@@ -13,12 +13,6 @@ TEST(Ga4RequestTest, PercentEncodingKeepsQueryPunctuationAndEncodesTheRestInLowe
     EXPECT_EQ(Ga4Request::PercentEncode(std::string("a\0b", 3)), "a%00b");
 }
 
-TEST(Ga4RequestTest, ClientIdIsSerialThenMacWithoutColons) {
-    EXPECT_EQ(Ga4Request::ClientId("5E2A91C4", "52:54:00:AB:CD:EF"), "5E2A91C4525400ABCDEF");
-    // Without a network adapter the serial stands alone.
-    EXPECT_EQ(Ga4Request::ClientId("5E2A91C4", ""), "5E2A91C4");
-}
-
 TEST(Ga4RequestTest, CategoryAndActionAreCutFromTheEncodedTail) {
     const std::string tail = Ga4Request::PercentEncode(
         "&tid=G-ABC&ep.qk_productname=Downloader&ep.qk_productversion=2.9.0.0&ep.qk_category=Other"
@@ -27,9 +21,4 @@ TEST(Ga4RequestTest, CategoryAndActionAreCutFromTheEncodedTail) {
     EXPECT_EQ(Ga4Request::ActionOfTail(tail), "Download%20Speed");
     EXPECT_EQ(Ga4Request::CategoryOfTail("&ep.qk_category=Other"), "");
     EXPECT_EQ(Ga4Request::ActionOfTail(""), "");
-}
-
-TEST(Ga4RequestTest, UrlPutsPathAndClientIdBeforeTheTail) {
-    EXPECT_EQ(Ga4Request::Url("http://127.0.0.1:9", "5E2A", "&tid=G-1&en=x"),
-              "http://127.0.0.1:9/g/collect?v=2&cid=5E2A&tid=G-1&en=x");
 }
