@@ -4,7 +4,6 @@
 
 #include "reportsdk/WebLog.h"
 
-
 TEST(ReportObjTest, FactoryFunctionsAreExportedAndTheObjectIsOne) {
     EXPECT_NE(dlsym(RTLD_DEFAULT, "GetReportObj"), nullptr);
     EXPECT_NE(dlsym(RTLD_DEFAULT, "DestroyReportObj"), nullptr);
