@@ -9,6 +9,7 @@ PACKAGES=(
   libzip-dev zlib1g-dev libstb-dev libssl-dev openssl
   googletest libgtest-dev libgmock-dev
   binutils osslsigncode curl zip unzip lldb-14
+  libcpp-httplib-dev
 )
 
 missing=()

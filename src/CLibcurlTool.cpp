@@ -1,0 +1,352 @@
+#include "CLibcurlTool.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include <easylogging++.h>
+#include <unistd.h>
+
+#include "CTask.h"
+#include "Common/TextNumbers.h"
+#include "IRangeDownloadThread.h"
+
+namespace {
+
+constexpr const char* kUserAgentHeader =
+    "User-Agent:Mozilla/5.0 (Windows NT 6.1; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
+    "Chrome/62.0.3202.75 Safari/537.36";
+
+struct HeaderListFree {
+    void operator()(curl_slist* list) const { curl_slist_free_all(list); }
+};
+using HeaderList = std::unique_ptr<curl_slist, HeaderListFree>;
+
+struct EasyHandleFree {
+    void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
+};
+
+// Writes the whole buffer at the offset; returns how much was written.
+std::size_t PositionedWrite(int fd, const char* data, std::size_t length, std::int64_t offset) {
+    std::size_t done = 0;
+    while (done < length) {
+        const ssize_t written = ::pwrite(fd, data + done, length - done, static_cast<off_t>(offset + done));
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) break;
+        done += static_cast<std::size_t>(written);
+    }
+    return done;
+}
+
+bool EndsWithExe(const std::string& path) { return path.size() >= 4 && path.compare(path.size() - 4, 4, ".exe") == 0; }
+
+// Text from `from` up to the next "\r\n" (or the end of the line).
+std::string TextUpToLineEnd(const std::string& line, std::size_t from) {
+    if (from >= line.size()) return {};
+    const auto end = line.find("\r\n", from);
+    return line.substr(from, end == std::string::npos ? std::string::npos : end - from);
+}
+
+void StoreTrace(CTask& task, const std::string& trace) {
+    task.CdnTrace = trace;
+    if (task.CdnTrace == task.CdnProbe) task.CdnTrace.clear();
+}
+
+// Appends to a collected reply; refuses to grow past the collection limit
+// and turns an allocation failure into a refusal (callbacks must not throw).
+bool AppendBounded(std::string& text, const char* data, std::size_t length) {
+    if (length > CLibcurlTool::kMaxCollectedBytes - std::min(text.size(), CLibcurlTool::kMaxCollectedBytes)) {
+        return false;
+    }
+    try {
+        text.append(data, length);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+// A range download that stopped after DownloadedPos reached an inclusive
+// EndPos without the byte at EndPos would look complete forever; step back
+// one byte so the next attempt fetches the missing byte.
+void ReopenUnfinishedRangeEnd(const HeaderContext& context, CTask& task) {
+    const bool inclusiveEnd = RangeWriteEnd(task) == task.EndPos + 1;
+    if (!inclusiveEnd || context.lastByteWritten) return;
+    std::lock_guard guard(context.thread->WriteMutex());
+    if (task.DownloadedPos == task.EndPos && task.EndPos > context.rangeStart) {
+        task.DownloadedPos = task.EndPos - 1;
+        LOG(INFO) << " Thread: " << task.TaskId << " range end not received, resume at " << task.DownloadedPos;
+    }
+}
+
+}  // namespace
+
+std::int64_t RangeWriteEnd(const CTask& task) {
+    if (task.ContentLength > 0 && task.EndPos >= task.ContentLength) return task.ContentLength;
+    return task.EndPos + 1;
+}
+
+std::string FigureErrorText(CURLcode code) {
+    switch (static_cast<int>(code)) {
+        case 1: return " ProtoControl Unsupport!";
+        case 2: return " Init Failed!";
+        case 3: return " Curl RemotePath Error";
+        case 4: return " libcurl InitFailed，Please Try again!";
+        case 5: return " Cannt resovlve proxy!";
+        case 6: return " cannt resovlve server!";
+        case 7: return " Curl Connect Server Error";
+        case 8: return " FTP服务器非法回复";
+        case 9: return " Acess Denied!";
+        case 10: return " FTP连接失败";
+        case 11: return " FTP服务器未知回复";
+        case 12: return " FTP连接超时";
+        case 13:
+        case 14: return " Curl unknow error!";
+        case 15: return " 内部故障";
+        case 16: return " HTTP2错误";
+        case 17: return " FTP获取传输类型失败";
+        case 18: return " 服务器返回文件大小非法";
+        case 22: return " HTTP请求错误";
+        case 23: return " 接收数据错误";
+        case 25: return " 上传数据错误";
+        case 26: return " 本地文件读取错误";
+        case 27: return " 内存不足";
+        case 28: return " Curl Time out";
+        case 30: return " FTP端口失败";
+        case 33: return " 请求的数据范围错误";
+        default: return " Curl Else Error: " + std::to_string(static_cast<int>(code));
+    }
+}
+
+CLibcurlTool::CLibcurlTool() : curl_(curl_easy_init()) {}
+
+CLibcurlTool::~CLibcurlTool() {
+    if (curl_) curl_easy_cleanup(curl_);
+}
+
+int CLibcurlTool::figureError(CURLcode code) {
+    LOG(INFO) << FigureErrorText(code);
+    return 1;
+}
+
+std::size_t CLibcurlTool::downloadFunc(char* data, std::size_t size, std::size_t count, void* userData) {
+    auto* context = static_cast<HeaderContext*>(userData);
+    CTask* task = context->thread->CurrentTask();
+    const std::size_t arrived = size * count;
+    std::size_t written = 0;
+    std::int64_t position = 0;
+    {
+        std::lock_guard guard(context->thread->WriteMutex());
+        position = task->DownloadedPos;
+        const std::int64_t writeEnd = RangeWriteEnd(*task);
+        // Once the byte at an inclusive EndPos is written, the position rests
+        // at EndPos and every further byte is surplus.
+        const bool rangeFilled = context->lastByteWritten && writeEnd == task->EndPos + 1;
+        const std::int64_t room =
+            position < 0 || rangeFilled ? 0 : std::max<std::int64_t>(0, writeEnd - position);
+        const auto wanted =
+            static_cast<std::size_t>(std::min<std::int64_t>(room, static_cast<std::int64_t>(arrived)));
+        if (data != nullptr && wanted > 0) {
+            written = PositionedWrite(context->thread->PackageFile(), data, wanted, position);
+        }
+        // Only bytes that reached the file move the position, so a failed
+        // write is fetched again instead of being counted as done.
+        if (position + static_cast<std::int64_t>(arrived) > task->EndPos && written == wanted && wanted > 0) {
+            task->DownloadedPos = task->EndPos;
+            if (writeEnd == task->EndPos + 1) context->lastByteWritten = true;
+        } else {
+            task->DownloadedPos = position + static_cast<std::int64_t>(written);
+        }
+        position = task->DownloadedPos;
+    }
+    if (written < arrived) {
+        LOG(INFO) << " Thread: " << task->TaskId << " Write Error. Task id：" << task->TaskId
+                  << " Download to:" << position << " Receive:" << count << " Write:" << written
+                  << " Task EndPos:" << task->EndPos;
+    }
+    return written;
+}
+
+std::size_t CLibcurlTool::HeaderCallback(char* line, std::size_t size, std::size_t count, void* userData) {
+    const std::size_t accepted = size * count;
+    if (line == nullptr) return accepted;
+    auto* context = static_cast<HeaderContext*>(userData);
+    CTask& task = *context->thread->CurrentTask();
+    long code = 0;
+    curl_easy_getinfo(context->handle, CURLINFO_RESPONSE_CODE, &code);
+
+    if (EndsWithExe(task.RemotePath) && code != 206) {
+        LOG(INFO) << " HeaderCallback error0: http_code is " << code;
+        return 0;
+    }
+    // An error page, or a whole body for a range that starts later, would be
+    // written into the package as if it were the range.
+    if (code >= 400 || (code == 200 && context->rangeStart > 0)) {
+        LOG(INFO) << " HeaderCallback error3: http_code is " << code << " for range from " << context->rangeStart;
+        return 0;
+    }
+    if (task.ContentLength == 0) return accepted;
+
+    const std::string text(line, accepted);
+    if (text.find("CF-RAY:") != std::string::npos) {
+        const auto dash = text.find('-', 7);
+        if (dash == std::string::npos) return accepted;
+        const std::string dataCentre = TextUpToLineEnd(text, dash + 1);
+        StoreTrace(task, task.CdnTrace.empty() ? dataCentre : dataCentre + "/" + task.CdnTrace);
+    } else if (text.find("CF-Cache-Status:") != std::string::npos) {
+        const std::string status = TextUpToLineEnd(text, 17);
+        StoreTrace(task, task.CdnTrace.empty() ? status : task.CdnTrace + "/" + status);
+    } else if (text.find("Content-Range") != std::string::npos) {
+        const auto slash = text.rfind('/');
+        if (slash == std::string::npos) {
+            LOG(INFO) << " HeaderCallback error2: " << text;
+            return 0;
+        }
+        if (LeadingInt64(std::string_view(text).substr(slash + 1)) != task.ContentLength) {
+            LOG(INFO) << " HeaderCallback error1: " << task.ContentLength << " != " << text;
+            return 0;
+        }
+    }
+    return accepted;
+}
+
+std::size_t CLibcurlTool::writeToStream(char* data, std::size_t size, std::size_t count, void* stream) {
+    auto* text = static_cast<std::string*>(stream);
+    if (text == nullptr || data == nullptr) return 0;
+    return AppendBounded(*text, data, size * count) ? count : 0;
+}
+
+std::size_t CLibcurlTool::appendToString(char* data, std::size_t size, std::size_t count, void* string) {
+    auto* text = static_cast<std::string*>(string);
+    if (text == nullptr || data == nullptr) return static_cast<std::size_t>(-1);
+    return AppendBounded(*text, data, size * count) ? count : 0;
+}
+
+CURLcode CLibcurlTool::httpDownloadContent(const std::string& url, std::int64_t start, std::int64_t end,
+                                           std::int64_t, IRangeDownloadThread* thread) {
+    if (curl_ == nullptr) {
+        LOG(INFO) << " curl easy init fail !!!";
+        return CURLE_FAILED_INIT;
+    }
+    if (thread == nullptr || thread->CurrentTask() == nullptr) {
+        figureError(CURLE_BAD_FUNCTION_ARGUMENT);
+        return CURLE_BAD_FUNCTION_ARGUMENT;
+    }
+    CTask& task = *thread->CurrentTask();
+    const std::string range = std::to_string(start) + "-" + std::to_string(end);
+    if (task.Verbose) {
+        LOG(INFO) << " Request Range: (" << task.TaskId << ", " << (end - start) << ") " << range;
+    }
+    curl_easy_reset(curl_);
+    HeaderList headers(curl_slist_append(nullptr, kUserAgentHeader));
+    HeaderContext context{curl_, thread, start, false};
+
+    curl_easy_setopt(curl_, CURLOPT_HTTPHEADER, headers.get());
+    curl_easy_setopt(curl_, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl_, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl_, CURLOPT_RANGE, range.c_str());
+    curl_easy_setopt(curl_, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(curl_, CURLOPT_MAXREDIRS, 5L);
+    curl_easy_setopt(curl_, CURLOPT_WRITEFUNCTION, &CLibcurlTool::downloadFunc);
+    curl_easy_setopt(curl_, CURLOPT_WRITEDATA, &context);
+    curl_easy_setopt(curl_, CURLOPT_HEADERFUNCTION, &CLibcurlTool::HeaderCallback);
+    curl_easy_setopt(curl_, CURLOPT_HEADERDATA, &context);
+    curl_easy_setopt(curl_, CURLOPT_TIMEOUT, 20L);
+    curl_easy_setopt(curl_, CURLOPT_CONNECTTIMEOUT, 3L);
+    curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYPEER, 0L);
+    const CURLcode verifyPeer = curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYPEER, 0L);
+    curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYHOST, 0L);
+    if (verifyPeer != CURLE_OK) {
+        figureError(verifyPeer);
+        return verifyPeer;
+    }
+    const CURLcode result = curl_easy_perform(curl_);
+    ReopenUnfinishedRangeEnd(context, task);
+    if (result != CURLE_OK) figureError(result);
+    return result;
+}
+
+CURLcode CLibcurlTool::httpGet(const std::string& url, std::int64_t, std::int64_t, int, std::string& headerText,
+                               long& responseCode) {
+    if (curl_ == nullptr) {
+        LOG(INFO) << " curl easy init fail !!!";
+        return CURLE_FAILED_INIT;
+    }
+    curl_easy_reset(curl_);
+    std::string collected;
+    curl_easy_setopt(curl_, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl_, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl_, CURLOPT_NOBODY, 1L);
+    curl_easy_setopt(curl_, CURLOPT_HEADER, 1L);
+    curl_easy_setopt(curl_, CURLOPT_TIMEOUT, 30L);
+    curl_easy_setopt(curl_, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(curl_, CURLOPT_MAXREDIRS, 5L);
+    curl_easy_setopt(curl_, CURLOPT_WRITEFUNCTION, &CLibcurlTool::writeToStream);
+    curl_easy_setopt(curl_, CURLOPT_WRITEDATA, &collected);
+    curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYPEER, 0L);
+    const CURLcode verifyPeer = curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYPEER, 0L);
+    curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYHOST, 0L);
+    if (verifyPeer != CURLE_OK) {
+        figureError(verifyPeer);
+        return verifyPeer;
+    }
+    const CURLcode result = curl_easy_perform(curl_);
+    if (result != CURLE_OK) figureError(result);
+    long code = 0;
+    curl_easy_getinfo(curl_, CURLINFO_RESPONSE_CODE, &code);
+    responseCode = code;
+    // The copy ends at the first NUL, as a C string copy would.
+    headerText.assign(collected.c_str(), ::strnlen(collected.c_str(), std::min(collected.size(), kMaxHeaderText)));
+    return result;
+}
+
+CURLcode CLibcurlTool::httpGet(const std::string& url, std::string& body, bool) {
+    if (curl_ == nullptr) {
+        LOG(INFO) << " curl easy init fail !!!";
+        return CURLE_FAILED_INIT;
+    }
+    curl_easy_reset(curl_);
+    std::string collected;
+    curl_easy_setopt(curl_, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl_, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl_, CURLOPT_NOBODY, 0L);
+    curl_easy_setopt(curl_, CURLOPT_HEADER, 0L);
+    curl_easy_setopt(curl_, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(curl_, CURLOPT_MAXREDIRS, 5L);
+    curl_easy_setopt(curl_, CURLOPT_WRITEFUNCTION, &CLibcurlTool::writeToStream);
+    curl_easy_setopt(curl_, CURLOPT_WRITEDATA, &collected);
+    curl_easy_setopt(curl_, CURLOPT_TIMEOUT, 5L);
+    curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYPEER, 0L);
+    const CURLcode verifyPeer = curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYPEER, 0L);
+    curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYHOST, 0L);
+    if (verifyPeer != CURLE_OK) return verifyPeer;
+    const CURLcode result = curl_easy_perform(curl_);
+    body = std::move(collected);
+    return result;
+}
+
+CURLcode CLibcurlTool::HttpPost(const std::string& url, const std::string& body, std::string* reply,
+                                const std::string&) {
+    std::unique_ptr<CURL, EasyHandleFree> handle(curl_easy_init());
+    if (!handle) {
+        LOG(INFO) << " curl easy init fail !!!";
+        return CURLE_FAILED_INIT;
+    }
+    CURL* curl = handle.get();
+    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+    curl_easy_setopt(curl, CURLOPT_POST, 1L);
+    curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.c_str());
+    // The size is given so a body is never measured past its end.
+    curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
+    curl_easy_setopt(curl, CURLOPT_READFUNCTION, nullptr);
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &CLibcurlTool::appendToString);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, reply);
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 0L);
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 0L);
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 8L);
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT, 10L);
+    return curl_easy_perform(curl);
+}

@@ -1,0 +1,72 @@
+#pragma once
+// The one place where the installer talks HTTP: a libcurl easy handle with
+// four operations (range download into the shared package file, header
+// probe, GET into a string, POST) and the callbacks that carry them. Every
+// operation returns libcurl's CURLcode; none throws.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include <curl/curl.h>
+
+class CTask;
+class IRangeDownloadThread;
+
+// Handed to the callbacks of one range download; lives on the stack for the
+// duration of the transfer.
+struct HeaderContext {
+    CURL* handle = nullptr;
+    IRangeDownloadThread* thread = nullptr;
+    std::int64_t rangeStart = 0;        // first byte asked for
+    bool lastByteWritten = false;       // the byte at an inclusive EndPos arrived
+};
+
+class CLibcurlTool {
+public:
+    // Replies collected into memory (probe headers, GET and POST bodies) stop
+    // at this size: the transfer is aborted with a write error rather than
+    // letting a hostile server exhaust memory.
+    static constexpr std::size_t kMaxCollectedBytes = 16u << 20;
+    // The header probe hands back at most this much header text.
+    static constexpr std::size_t kMaxHeaderText = 2000;
+
+    CLibcurlTool();
+    ~CLibcurlTool();
+    CLibcurlTool(const CLibcurlTool&) = delete;
+    CLibcurlTool& operator=(const CLibcurlTool&) = delete;
+
+    // Downloads bytes start..end (inclusive) of url into the thread's package
+    // file at its task's DownloadedPos, advancing it. The fourth argument is
+    // not used.
+    CURLcode httpDownloadContent(const std::string& url, std::int64_t start, std::int64_t end,
+                                 std::int64_t unused, IRangeDownloadThread* thread);
+    // Header probe: the headers of every response of the redirect chain, at
+    // most kMaxHeaderText bytes (up to the first NUL), and the last response code.
+    CURLcode httpGet(const std::string& url, std::int64_t unused1, std::int64_t unused2, int unused3,
+                     std::string& headerText, long& responseCode);
+    // GET into body; body receives whatever arrived, also on failure.
+    CURLcode httpGet(const std::string& url, std::string& body, bool unused);
+    // POST body with a handle of its own; a null reply aborts the transfer
+    // as soon as the server sends a reply body.
+    CURLcode HttpPost(const std::string& url, const std::string& body, std::string* reply,
+                      const std::string& unused);
+
+    // Logs the text of a failed CURLcode; returns 1.
+    int figureError(CURLcode code);
+
+    // libcurl callbacks.
+    static std::size_t downloadFunc(char* data, std::size_t size, std::size_t count, void* context);
+    static std::size_t HeaderCallback(char* line, std::size_t size, std::size_t count, void* context);
+    static std::size_t writeToStream(char* data, std::size_t size, std::size_t count, void* stream);
+    static std::size_t appendToString(char* data, std::size_t size, std::size_t count, void* string);
+
+private:
+    CURL* curl_ = nullptr;
+};
+
+// The log text of a failed CURLcode (with its leading blank).
+std::string FigureErrorText(CURLcode code);
+
+// One past the last byte a task may write: EndPos + 1, or ContentLength for
+// the package's last range, whose EndPos is already one past its end.
+std::int64_t RangeWriteEnd(const CTask& task);

@@ -1,0 +1,30 @@
+#pragma once
+// Command-line options of the devserver.
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace devserver {
+
+struct Options {
+    std::string host = "127.0.0.1";
+    int httpPort = 0;    // 0: the system picks a free port
+    int httpsPort = 0;   // 0: the system picks a free port
+    bool https = true;
+    std::string portsFile;    // JSON {"http":..,"https":..,"pid":..} written once both listen
+    std::string filesDir;     // package hosting root; "" hosts no files
+    std::string recordFile;   // JSON lines, one per request; "" records nothing
+    std::string rulesFile;    // rules loaded at start and on POST /__control/reload
+    std::string uploadsDir;   // where uploaded log archives are saved
+    std::string certFile;     // where the generated certificate is written (PEM), optional
+    std::string packagePath = "/downloads/extra/zembramorvanta_zembram.exe";
+    int threads = 64;
+    bool exitWithParent = false;
+};
+
+// Parses argv; on a bad option fills error and returns nullopt.
+std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::string& error);
+
+std::string UsageText();
+
+}  // namespace devserver

@@ -1,0 +1,44 @@
+#pragma once
+// Package hosting: every GET or HEAD whose path names a file below the files
+// folder is answered from that file, with byte ranges (206 and Content-Range),
+// HEAD and Content-Length, and the range faults of a rule.
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace httplib {
+struct Request;
+struct Response;
+}
+
+namespace devserver {
+
+struct Rule;
+struct StreamFaults;
+
+struct ByteRange {
+    enum class Kind { None, Satisfiable, Unsatisfiable };
+    Kind kind = Kind::None;
+    std::uint64_t first = 0;  // inclusive
+    std::uint64_t last = 0;   // inclusive
+};
+
+// The first range of a "bytes=" Range header against a file of the given
+// size. A header that does not parse is ignored (Kind::None), as HTTP asks.
+ByteRange ParseByteRange(const std::string& header, std::uint64_t size);
+
+class PackageHost {
+public:
+    explicit PackageHost(std::string filesDir) : filesDir_(std::move(filesDir)) {}
+
+    // The local file a request path names, or nullopt (no folder, "..", not a regular file).
+    std::optional<std::string> LocalPath(const std::string& urlPath) const;
+    // Answers the request from the file; false when the path names no file.
+    bool Serve(const httplib::Request& request, httplib::Response& response, const Rule* rule,
+               const StreamFaults& faults) const;
+
+private:
+    std::string filesDir_;
+};
+
+}  // namespace devserver
