@@ -36,6 +36,10 @@ TEST(LocalSettingsTest, SwitchesAreReadAfreshOnEveryCall) {
     EXPECT_FALSE(platform::SettingsSwitchOn("TestEnv")) << "only exactly 1 switches on";
     dir.WriteFile("qk_downloader.cfg", "[Settings]\nAutoRun=0\n");
     EXPECT_FALSE(platform::SettingsSwitchOn("AutoRun"));
+    dir.WriteFile("qk_downloader.cfg", "[Settings]\nTestEnv=1\nCrashTest=1\n");
+    EXPECT_TRUE(platform::IsTestEnv());
+    EXPECT_TRUE(platform::IsCrashTest());
+    EXPECT_FALSE(platform::IsAutoRun());
 }
 
 TEST(LocalSettingsTest, ServiceAddressesComeFromHostsOrCompiledDefaults) {
