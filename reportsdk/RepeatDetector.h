@@ -20,8 +20,13 @@ public:
     std::size_t RecordedCount() const { return earlier_.size(); }
 
 private:
+    struct Earlier {
+        RepeatKey::Parts parts;
+        std::int64_t order;  // the time as a number, for pruning only
+    };
     void PruneOlderThanWindow();
 
-    std::deque<RepeatKey::Parts> earlier_;
-    std::int64_t newestMilliseconds_ = 0;
+    std::deque<Earlier> earlier_;
+    std::string newestTime_;
+    std::int64_t newestOrder_ = 0;
 };

@@ -1,6 +1,5 @@
 #include "reportsdk/RepeatKey.h"
 
-#include <charconv>
 
 namespace RepeatKey {
 
@@ -10,19 +9,7 @@ std::string Make(const std::string& kind, std::int64_t milliseconds, const std::
 }
 
 Parts Split(const std::string& key) {
-    Parts parts{key.substr(0, 3), 0, key.size() > 16 ? key.substr(16) : ""};
-    if (key.size() > 3) {
-        const std::string time = key.substr(3, 13);
-        std::int64_t value = 0;
-        const auto [end, error] = std::from_chars(time.data(), time.data() + time.size(), value);
-        if (error == std::errc() && end == time.data() + time.size()) parts.milliseconds = value;
-    }
-    return parts;
-}
-
-std::int64_t SecondsApart(std::int64_t a, std::int64_t b) {
-    const std::int64_t difference = a > b ? a - b : b - a;
-    return difference / 1000;
+    return {key.substr(0, 3), key.size() > 3 ? key.substr(3, 13) : "", key.size() > 16 ? key.substr(16) : ""};
 }
 
 }  // namespace RepeatKey

@@ -15,13 +15,10 @@ std::string Make(const std::string& kind, std::int64_t milliseconds, const std::
 
 // A key cut into the parts repeat detection compares.
 struct Parts {
-    std::string kindPrefix;    // the first 3 characters ("1::")
-    std::int64_t milliseconds; // the next 13 characters as a number (0 when not a number)
-    std::string rest;          // from the 17th character on: "::" category "::" action
+    std::string kindPrefix;  // the first 3 characters ("1::")
+    std::string time;        // the next 13 characters: milliseconds
+    std::string rest;        // from the 17th character on: "::" category "::" action
 };
 Parts Split(const std::string& key);
-
-// |a - b| in whole seconds, rounded toward zero.
-std::int64_t SecondsApart(std::int64_t a, std::int64_t b);
 
 }  // namespace RepeatKey

@@ -1,6 +1,16 @@
+#include "reportsdk/DeviceFacts.h"
 #include "reportsdk/ReportFacts.h"
 
-// FIXME: bound to the device facts (OS, volume, MAC, board, session GUID and
-// the analytics clock) once that unit is in the tree; until then every fact
-// is empty and funnel events are refused for want of a session.
-ReportFacts SystemReportFacts() { return {}; }
+ReportFacts SystemReportFacts() {
+    ReportFacts facts;
+    facts.sessionGuid = DeviceFacts::NewSessionGuid;
+    facts.volumeId = DeviceFacts::VolumeId;
+    facts.volumeSerial = DeviceFacts::VolumeSerial;
+    facts.osName = DeviceFacts::LibraryOsName;
+    facts.osVersion = DeviceFacts::OsVersionText;
+    facts.macAddress = DeviceFacts::MacAddressText;
+    facts.boardMaker = DeviceFacts::BoardMaker;
+    facts.boardModel = DeviceFacts::BoardModel;
+    facts.nowMilliseconds = DeviceFacts::TimeInMilliseconds;
+    return facts;
+}

@@ -4,8 +4,10 @@
 
 #include "FuntionImpl.h"
 #include "SingleUserLog.h"
+#include "TrafficChannel.h"
 #include "platform/LocalSettings.h"
 #include "platform/Process.h"
+#include "reportsdk/DeviceFacts.h"
 #include "reportsdk/WebLog.h"
 
 namespace {
@@ -29,9 +31,13 @@ UserLogEnvironment SystemUserLogEnvironment() {
     UserLogEnvironment environment;
     environment.toolsVersion = [] { return FuntionImpl::GetFileVersionString(platform::CurrentExecutablePath()); };
     environment.ownFileName = OwnFileName;
-    // FIXME: the OS name, the UI-language name and the channel rules are
-    // bound here once the device facts and channel units are in the tree.
-    environment.osText = [] { return UserLogTexts::OsText("", FuntionImpl::IsWow64()); };
+    environment.osText = [] {
+        float versionNumber = 0;
+        return UserLogTexts::OsText(FuntionImpl::GetOsNameAndVersion(versionNumber), FuntionImpl::IsWow64());
+    };
+    environment.uiLanguageName = DeviceFacts::UiLanguageName;
+    environment.trafficClass = TrafficClassOf;
+    environment.channelName = ChannelNameOf;
     environment.measurementId = [] { return platform::HostsValue("GA4MeasurementId"); };
     environment.localNow = LocalNow;
     environment.obtainReportObj = [] { GetReportObj(); };

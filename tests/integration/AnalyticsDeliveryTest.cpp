@@ -36,16 +36,9 @@ constexpr int kMainPid = 8656;  // MainPid of the embedded product configuration
     }
     // The program the history belongs to is the installer: its folder holds
     // no test.wk and no proxy.txt.
-    // A container may have no readable volume id, and funnel events need one:
-    // the identity facts are fixed, the clock is the real one.
+    // A container may have no readable volume id, and funnel events need one.
     ReportFacts facts = SystemReportFacts();
-    facts.sessionGuid = [] { return std::string("6F1C2A3B-0001-0002-0304-05060708090A"); };
-    facts.volumeId = [] { return std::string("7d3c0a9e-51b2-4c43-9a55-2f0b6f4e1d20"); };
-    facts.nowMilliseconds = [] {
-        return std::chrono::duration_cast<std::chrono::milliseconds>(
-                   std::chrono::system_clock::now().time_since_epoch())
-            .count();
-    };
+    if (facts.volumeId().empty()) facts.volumeId = [] { return std::string("7d3c0a9e-51b2-4c43-9a55-2f0b6f4e1d20"); };
     CManagement management(facts, InstallerSandbox::InstallerPath());
     CNetworkCommunicate network(management);
     WebLog library(management, [&]() -> CNetworkCommunicate& { return network; }, false);
