@@ -60,3 +60,13 @@ TEST(LocalSettingsTest, HostOfBaseUrlDropsSchemePortAndPath) {
     EXPECT_EQ(platform::HostOfBaseUrl("http://host/path?q"), "host");
     EXPECT_EQ(platform::HostOfBaseUrl("bare.host"), "bare.host");
 }
+
+TEST(LocalSettingsTest, GarbageSettingsFileSwitchesNothingOn) {
+    TempDir dir;
+    ScopedEnv settings("ZEMBRA_SETTINGS_FILE", dir.str() + "/qk_downloader.cfg");
+    std::string garbage;
+    for (int i = 0; i < 4096; ++i) garbage += static_cast<char>((i * 131 + 7) % 256);
+    dir.WriteFile("qk_downloader.cfg", garbage + "\n[Settings\nAutoRun\n=1\n[Hosts]\nCollector\n");
+    EXPECT_FALSE(platform::IsAutoRun());
+    EXPECT_EQ(platform::ServiceBaseUrl("Collector").rfind("https://", 0), 0u);
+}
