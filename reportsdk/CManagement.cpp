@@ -7,7 +7,6 @@
 
 #include "platform/Folders.h"
 #include "platform/LocalSettings.h"
-#include "platform/Process.h"
 #include "reportsdk/JsonText.h"
 
 namespace {

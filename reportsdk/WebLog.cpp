@@ -13,7 +13,6 @@ namespace {
 
 std::string Text(const char* text) { return text ? text : ""; }
 
-
 std::int64_t Now(CManagement& management) {
     const auto& clock = management.Facts().nowMilliseconds;
     return clock ? clock() : 0;
@@ -37,6 +36,7 @@ int WebLog::Init(int type, int mainPid, int pid, const char* email, const char* 
         network.RequeueHistory();
         return 0;
     }
+    // The resend process ends here: it has no window and nothing else to do.
     DeliverLeftovers();
     network.Stop();
     std::exit(0);
