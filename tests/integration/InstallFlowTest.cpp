@@ -315,6 +315,7 @@ TEST_F(InstallFlowTest, ASetupThatNeverEndsTimesOut) {
     ServePackage(ReadFile(hang));
     const auto run = RunInProcess("1");
     EXPECT_EQ(run.outcome, Outcome::SetupTimedOut);
+    ASSERT_FALSE(run.printed.empty());
     EXPECT_EQ(run.printed.back(), "[install] the setup did not end in time");
     bool running = false;
     for (const auto& process : platform::ListProcesses()) running |= process.executable == LocalPackage();
