@@ -49,6 +49,15 @@ std::string TextUpToLineEnd(const std::string& line, std::size_t from) {
     return line.substr(from, end == std::string::npos ? std::string::npos : end - from);
 }
 
+// The first byte of "Content-Range: bytes A-B/T", or -1 when it has none.
+std::int64_t ContentRangeFirstByte(const std::string& line) {
+    const auto bytes = line.find("bytes");
+    if (bytes == std::string::npos) return -1;
+    const auto digits = line.find_first_of("0123456789", bytes);
+    if (digits == std::string::npos) return -1;
+    return LeadingInt64(std::string_view(line).substr(digits));
+}
+
 void StoreTrace(CTask& task, const std::string& trace) {
     task.CdnTrace = trace;
     if (task.CdnTrace == task.CdnProbe) task.CdnTrace.clear();
@@ -75,7 +84,7 @@ void ReopenUnfinishedRangeEnd(const HeaderContext& context, CTask& task) {
     const bool inclusiveEnd = RangeWriteEnd(task) == task.EndPos + 1;
     if (!inclusiveEnd || context.lastByteWritten) return;
     std::lock_guard guard(context.thread->WriteMutex());
-    if (task.DownloadedPos == task.EndPos && task.EndPos > context.rangeStart) {
+    if (task.DownloadedPos == task.EndPos && task.EndPos > std::max(context.rangeStart, task.StartPos)) {
         task.DownloadedPos = task.EndPos - 1;
         LOG(INFO) << " Thread: " << task.TaskId << " range end not received, resume at " << task.DownloadedPos;
     }
@@ -131,42 +140,87 @@ int CLibcurlTool::figureError(CURLcode code) {
     return 1;
 }
 
-std::size_t CLibcurlTool::downloadFunc(char* data, std::size_t size, std::size_t count, void* userData) {
-    auto* context = static_cast<HeaderContext*>(userData);
-    CTask* task = context->thread->CurrentTask();
-    const std::size_t arrived = size * count;
+namespace {
+
+// True once the task's range holds every byte it owns.
+bool RangeFilled(const CTask& task, const HeaderContext& context) {
+    const std::int64_t writeEnd = RangeWriteEnd(task);
+    if (writeEnd == task.EndPos + 1) return context.lastByteWritten;
+    return task.DownloadedPos == writeEnd;
+}
+
+// Writes what fits of the chunk into the current task, under the write
+// mutex; returns how many bytes were written.
+std::size_t WriteIntoTask(HeaderContext& context, CTask& task, const char* data, std::size_t length) {
+    const std::int64_t position = task.DownloadedPos;
+    const std::int64_t writeEnd = RangeWriteEnd(task);
+    // Once the byte at an inclusive EndPos is written, the position rests
+    // at EndPos and every further byte is surplus.
+    const bool rangeFilled = context.lastByteWritten && writeEnd == task.EndPos + 1;
+    const std::int64_t room = position < 0 || rangeFilled ? 0 : std::max<std::int64_t>(0, writeEnd - position);
+    const auto wanted = static_cast<std::size_t>(std::min<std::int64_t>(room, static_cast<std::int64_t>(length)));
     std::size_t written = 0;
-    std::int64_t position = 0;
-    {
-        std::lock_guard guard(context->thread->WriteMutex());
-        position = task->DownloadedPos;
-        const std::int64_t writeEnd = RangeWriteEnd(*task);
-        // Once the byte at an inclusive EndPos is written, the position rests
-        // at EndPos and every further byte is surplus.
-        const bool rangeFilled = context->lastByteWritten && writeEnd == task->EndPos + 1;
-        const std::int64_t room =
-            position < 0 || rangeFilled ? 0 : std::max<std::int64_t>(0, writeEnd - position);
-        const auto wanted =
-            static_cast<std::size_t>(std::min<std::int64_t>(room, static_cast<std::int64_t>(arrived)));
-        if (data != nullptr && wanted > 0) {
-            written = PositionedWrite(context->thread->PackageFile(), data, wanted, position);
-        }
-        // Only bytes that reached the file move the position, so a failed
-        // write is fetched again instead of being counted as done.
-        if (position + static_cast<std::int64_t>(arrived) > task->EndPos && written == wanted && wanted > 0) {
-            task->DownloadedPos = task->EndPos;
-            if (writeEnd == task->EndPos + 1) context->lastByteWritten = true;
-        } else {
-            task->DownloadedPos = position + static_cast<std::int64_t>(written);
-        }
-        position = task->DownloadedPos;
+    if (data != nullptr && wanted > 0) {
+        written = PositionedWrite(context.thread->PackageFile(), data, wanted, position);
     }
-    if (written < arrived) {
-        LOG(INFO) << " Thread: " << task->TaskId << " Write Error. Task id：" << task->TaskId
-                  << " Download to:" << position << " Receive:" << count << " Write:" << written
-                  << " Task EndPos:" << task->EndPos;
+    // Only bytes that reached the file move the position, so a failed
+    // write is fetched again instead of being counted as done.
+    if (position + static_cast<std::int64_t>(length) > task.EndPos && written == wanted && wanted > 0) {
+        task.DownloadedPos = task.EndPos;
+        if (writeEnd == task.EndPos + 1) context.lastByteWritten = true;
+    } else {
+        task.DownloadedPos = position + static_cast<std::int64_t>(written);
     }
     return written;
+}
+
+}  // namespace
+
+std::size_t CLibcurlTool::downloadFunc(char* data, std::size_t size, std::size_t count, void* userData) {
+    auto* context = static_cast<HeaderContext*>(userData);
+    const std::size_t arrived = size * count;
+    std::size_t consumed = 0;
+    CTask* task = context->thread->CurrentTask();
+    for (;;) {
+        std::lock_guard guard(context->thread->WriteMutex());
+        const std::size_t rest = arrived - consumed;
+        const std::size_t written = WriteIntoTask(*context, *task, data + (data ? consumed : 0), rest);
+        consumed += written;
+        if (consumed == arrived) return arrived;
+        // The task is full and the reply goes on: past the range asked for
+        // it is surplus; within it, the thread decides where the bytes go.
+        const std::int64_t nextByte = RangeWriteEnd(*task);
+        const bool askedFor =
+            context->rangeEnd >= nextByte && (task->ContentLength <= 0 || nextByte < task->ContentLength);
+        if (written < rest && !RangeFilled(*task, *context)) break;  // the write itself failed
+        if (!askedFor) break;
+        CTask* next = context->thread->ContinueWith(*task);
+        if (next == nullptr || next->DownloadedPos != nextByte) {
+            context->endedAtBoundary = true;
+            return consumed;
+        }
+        task = next;
+        context->lastByteWritten = false;
+        context->taskStarted = std::chrono::steady_clock::now();
+    }
+    LOG(INFO) << " Thread: " << task->TaskId << " Write Error. Task id：" << task->TaskId
+              << " Download to:" << task->DownloadedPos << " Receive:" << count << " Write:" << consumed
+              << " Task EndPos:" << task->EndPos;
+    return consumed;
+}
+
+int CLibcurlTool::TransferProgress(void* userData, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    auto* context = static_cast<HeaderContext*>(userData);
+    if (context->thread->TransferCancelled()) {
+        context->cancelled = true;
+        return 1;
+    }
+    const auto elapsed = std::chrono::steady_clock::now() - context->taskStarted;
+    if (elapsed > std::chrono::milliseconds(context->thread->TaskTimeLimitMs())) {
+        context->timedOut = true;
+        return 1;
+    }
+    return 0;
 }
 
 std::size_t CLibcurlTool::HeaderCallback(char* line, std::size_t size, std::size_t count, void* userData) {
@@ -208,6 +262,11 @@ std::size_t CLibcurlTool::HeaderCallback(char* line, std::size_t size, std::size
             LOG(INFO) << " HeaderCallback error1: " << task.ContentLength << " != " << text;
             return 0;
         }
+        // Bytes of another range would land at this range's offset.
+        if (ContentRangeFirstByte(text) != context->rangeStart) {
+            LOG(INFO) << " HeaderCallback error4: " << context->rangeStart << " != " << text;
+            return 0;
+        }
     }
     return accepted;
 }
@@ -242,6 +301,8 @@ CURLcode CLibcurlTool::httpDownloadContent(const std::string& url, std::int64_t 
     curl_easy_reset(curl_);
     HeaderList headers(curl_slist_append(nullptr, kUserAgentHeader));
     HeaderContext context{curl_, thread, start, false};
+    context.rangeEnd = end;
+    context.taskStarted = std::chrono::steady_clock::now();
 
     curl_easy_setopt(curl_, CURLOPT_HTTPHEADER, headers.get());
     curl_easy_setopt(curl_, CURLOPT_URL, url.c_str());
@@ -253,7 +314,12 @@ CURLcode CLibcurlTool::httpDownloadContent(const std::string& url, std::int64_t 
     curl_easy_setopt(curl_, CURLOPT_WRITEDATA, &context);
     curl_easy_setopt(curl_, CURLOPT_HEADERFUNCTION, &CLibcurlTool::HeaderCallback);
     curl_easy_setopt(curl_, CURLOPT_HEADERDATA, &context);
-    curl_easy_setopt(curl_, CURLOPT_TIMEOUT, 20L);
+    // The time limit applies to each task of the reply, not to the whole
+    // reply, so it is kept by the progress callback.
+    curl_easy_setopt(curl_, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(curl_, CURLOPT_XFERINFOFUNCTION, &CLibcurlTool::TransferProgress);
+    curl_easy_setopt(curl_, CURLOPT_XFERINFODATA, &context);
+    curl_easy_setopt(curl_, CURLOPT_BUFFERSIZE, kDownloadBufferBytes);
     curl_easy_setopt(curl_, CURLOPT_CONNECTTIMEOUT, 3L);
     curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYPEER, 0L);
     const CURLcode verifyPeer = curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYPEER, 0L);
@@ -262,8 +328,10 @@ CURLcode CLibcurlTool::httpDownloadContent(const std::string& url, std::int64_t 
         figureError(verifyPeer);
         return verifyPeer;
     }
-    const CURLcode result = curl_easy_perform(curl_);
-    ReopenUnfinishedRangeEnd(context, task);
+    CURLcode result = curl_easy_perform(curl_);
+    ReopenUnfinishedRangeEnd(context, *thread->CurrentTask());
+    if (result == CURLE_WRITE_ERROR && context.endedAtBoundary) return CURLE_OK;
+    if (result == CURLE_ABORTED_BY_CALLBACK && context.timedOut) result = CURLE_OPERATION_TIMEDOUT;
     if (result != CURLE_OK) figureError(result);
     return result;
 }

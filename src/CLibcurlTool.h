@@ -3,6 +3,7 @@
 // four operations (range download into the shared package file, header
 // probe, GET into a string, POST) and the callbacks that carry them. Every
 // operation returns libcurl's CURLcode; none throws.
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -18,7 +19,14 @@ struct HeaderContext {
     CURL* handle = nullptr;
     IRangeDownloadThread* thread = nullptr;
     std::int64_t rangeStart = 0;        // first byte asked for
-    bool lastByteWritten = false;       // the byte at an inclusive EndPos arrived
+    bool lastByteWritten = false;       // the byte at the current task's inclusive EndPos arrived
+    // Last byte asked for; bytes up to it may run on into the following
+    // tasks. -1: no more than the current task.
+    std::int64_t rangeEnd = -1;
+    bool endedAtBoundary = false;       // the thread ended the reply after a full task
+    bool cancelled = false;             // the thread asked to stop
+    bool timedOut = false;              // one task took longer than its limit
+    std::chrono::steady_clock::time_point taskStarted{};
 };
 
 class CLibcurlTool {
@@ -36,7 +44,11 @@ public:
     CLibcurlTool& operator=(const CLibcurlTool&) = delete;
 
     // Downloads bytes start..end (inclusive) of url into the thread's package
-    // file at its task's DownloadedPos, advancing it. The fourth argument is
+    // file at its task's DownloadedPos, advancing it. When end lies past the
+    // current task, the reply runs on into the tasks the thread hands over
+    // (IRangeDownloadThread::ContinueWith); the thread ending it at a task
+    // boundary is a success. Each task may take TaskTimeLimitMs before the
+    // transfer fails with CURLE_OPERATION_TIMEDOUT. The fourth argument is
     // not used.
     CURLcode httpDownloadContent(const std::string& url, std::int64_t start, std::int64_t end,
                                  std::int64_t unused, IRangeDownloadThread* thread);
@@ -51,6 +63,9 @@ public:
     CURLcode HttpPost(const std::string& url, const std::string& body, std::string* reply,
                       const std::string& unused);
 
+    // False when libcurl gave no handle; every request then fails.
+    bool valid() const { return curl_ != nullptr; }
+
     // Logs the text of a failed CURLcode; returns 1.
     int figureError(CURLcode code);
 
@@ -59,6 +74,10 @@ public:
     static std::size_t HeaderCallback(char* line, std::size_t size, std::size_t count, void* context);
     static std::size_t writeToStream(char* data, std::size_t size, std::size_t count, void* stream);
     static std::size_t appendToString(char* data, std::size_t size, std::size_t count, void* string);
+    static int TransferProgress(void* context, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
+
+    // Receive buffer of a range download: large reads mean few, large writes.
+    static constexpr long kDownloadBufferBytes = 1L << 20;
 
 private:
     CURL* curl_ = nullptr;

@@ -1,0 +1,81 @@
+#include "CDownloadThreadManager.h"
+
+#include <cerrno>
+#include <mutex>
+
+#include <easylogging++.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "SingleUserLog.h"
+
+namespace {
+
+std::mutex releaserLock;
+CDownloadThreadManager::BusyFileReleaser& Releaser() {
+    static CDownloadThreadManager::BusyFileReleaser releaser;
+    return releaser;
+}
+
+}  // namespace
+
+void CDownloadThreadManager::SetBusyFileReleaser(BusyFileReleaser releaser) {
+    std::lock_guard guard(releaserLock);
+    Releaser() = std::move(releaser);
+}
+
+CDownloadThreadManager::CDownloadThreadManager(std::string localPath) : localPath_(std::move(localPath)) {}
+
+CDownloadThreadManager::~CDownloadThreadManager() {
+    // The threads write into the package until they are gone.
+    cancelTransfers();
+    releaseThreads();
+    closePackage();
+}
+
+void CDownloadThreadManager::closePackage() {
+    if (packageFile_ >= 0) close(packageFile_);
+    packageFile_ = -1;
+}
+
+int CDownloadThreadManager::openPackage() {
+    // An existing package is continued, never truncated.
+    if (access(localPath_.c_str(), R_OK) == 0) return open(localPath_.c_str(), O_RDWR | O_CLOEXEC);
+    return open(localPath_.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+}
+
+int CDownloadThreadManager::createThreads(int n) {
+    if (packageFile_ < 0) {
+        packageFile_ = openPackage();
+        if (packageFile_ < 0) {
+            int error = errno;
+            LOG(INFO) << "local file is NULL error code = " << error;
+            // A program still running from the package keeps it from being written.
+            if (error == ETXTBSY) {
+                BusyFileReleaser releaser;
+                {
+                    std::lock_guard guard(releaserLock);
+                    releaser = Releaser();
+                }
+                if (releaser) releaser(localPath_);
+                packageFile_ = openPackage();
+                error = errno;
+            }
+            if (packageFile_ < 0) {
+                LOG(INFO) << "after kill local file is NULL error code = " << error;
+                CSingleUserLog::GetInstance().AddUserLogEvent("Other", "OpenFileErrCode", std::to_string(error), false);
+                return -1;
+            }
+        }
+    }
+    LOG(INFO) << " Create threads and init: " << n;
+    for (int i = 0; i < n; ++i) {
+        auto* thread = new CDownloadThread(writeMutex_, packageFile_, shared_, [this] { notifyFinishedTask(); });
+        if (thread->init() == 1) {
+            adoptThread(thread);
+        } else {
+            delete thread;
+        }
+    }
+    return static_cast<int>(threadCount());
+}

@@ -1,0 +1,279 @@
+#include "CDownloader.h"
+
+#include <cmath>
+#include <sstream>
+
+#include <easylogging++.h>
+
+#include "CTask.h"
+#include "SteadyTicks.h"
+
+namespace {
+
+// How long the driver waits for a thread to finish before its next pass.
+constexpr int kPassWaitMs = 10;
+
+}  // namespace
+
+CDownloader::CDownloader(std::string remoteUrl, std::string localPath, std::string taskFilePath, int threadCount)
+    : remoteUrl_(std::move(remoteUrl)),
+      localPath_(std::move(localPath)),
+      taskFilePath_(std::move(taskFilePath)),
+      threadCount_(threadCount),
+      taskManager_(remoteUrl_, localPath_, taskFilePath_),
+      threadPool_(localPath_) {
+    progress_.lastTick = SteadyTickMs();
+    driver_ = std::thread(&CDownloader::downloaderThread, this);
+}
+
+CDownloader::~CDownloader() {
+    if (driver_.joinable()) {
+        {
+            std::lock_guard guard(stateLock_);
+            quit_ = true;
+        }
+        stateChanged_.notify_all();
+        threadPool_.cancelTransfers();
+        threadPool_.notifyFinishedTask();
+        driver_.join();
+    }
+}
+
+EnumErrorCode CDownloader::downloadInit(bool, const std::string& tag, int verbose) {
+    const EnumErrorCode loaded = taskManager_.loadDownloadTask(false, tag, verbose);
+    contentLength_ = taskManager_.ContentLength;
+    tasksCount_ = static_cast<int>(taskManager_.allTasks().size());
+    if (loaded != EnumErrorCode::Success) {
+        LOG(INFO) << " [Error]: " << "error to loadDownloadTask";
+        return loaded;
+    }
+    const int threads = threadPool_.createThreads(threadCount_);
+    if (threads == -1) return EnumErrorCode::OpenLocalFileFailed;
+    if (threads == 0) {
+        LOG(INFO) << " [Error]: " << " createThreads is empty";
+        return EnumErrorCode::NoDownloadThread;
+    }
+    taskManager_.setPackageFile(threadPool_.packageFile());
+    started_ = false;
+    return EnumErrorCode::Success;
+}
+
+void CDownloader::setState(int state) {
+    {
+        std::lock_guard guard(stateLock_);
+        state_ = state;
+    }
+    stateChanged_.notify_all();
+    threadPool_.notifyFinishedTask();
+}
+
+bool CDownloader::waitForDriver(int timeoutMs) {
+    std::unique_lock guard(stateLock_);
+    return stateChanged_.wait_for(guard, std::chrono::milliseconds(timeoutMs), [&] { return driverEnded_; });
+}
+
+void CDownloader::waitWhileRunning(int timeoutMs) {
+    std::unique_lock guard(stateLock_);
+    stateChanged_.wait_for(guard, std::chrono::milliseconds(timeoutMs),
+                           [&] { return state_ != DownloaderRun || driverEnded_; });
+}
+
+void CDownloader::close() {
+    // Nothing may be released while the driver still uses it.
+    if (driver_.joinable()) {
+        threadPool_.cancelTransfers();
+        driver_.join();
+    }
+    threadPool_.releaseThreads();
+    taskManager_.setPackageFile(-1);
+    taskManager_.clearTasks();
+    threadPool_.closePackage();
+    state_ = DownloaderIdle;
+    std::lock_guard guard(progressLock_);
+    progress_.lastTick = SteadyTickMs();
+}
+
+// --- driver ------------------------------------------------------------------
+
+void CDownloader::downloaderThread() {
+    double savesDone = 0;
+    for (;;) {
+        {
+            std::unique_lock guard(stateLock_);
+            stateChanged_.wait(guard, [&] { return quit_ || state_ != DownloaderIdle; });
+            if (quit_) break;
+        }
+        const int state = state_;
+        if (state == DownloaderRun) {
+            runPass(savesDone);
+        } else if (state == DownloaderStop) {
+            stopPass();
+            break;
+        }
+    }
+    {
+        std::lock_guard guard(stateLock_);
+        driverEnded_ = true;
+    }
+    stateChanged_.notify_all();
+}
+
+void CDownloader::runPass(double& savesDone) {
+    const double percent = progress().percent;
+    if (savesDone < percent / 10) {
+        savesDone += 1;
+        saveTaskFile();
+    } else if (doneTasks() != doneAtLastSave_ && !taskManager_.taskFileSavePending()) {
+        // Every finished range is claimed as soon as the last save is on disk.
+        saveTaskFile();
+    }
+    if (nothingLeftToTry()) {
+        setState(DownloaderStop);
+        LOG(INFO) << " Download will stop";
+        return;
+    }
+    started_ = true;
+    settleFinishedTasks();
+    updateProgress();
+    while (threadPool_.hasFreeThread()) {
+        CTask* task = taskManager_.takeTodoTask();
+        if (task == nullptr) break;
+        threadPool_.giveTaskToAThreadTodo(task);
+    }
+    threadPool_.waitForFinishedTask(kPassWaitMs);
+}
+
+void CDownloader::stopPass() {
+    threadPool_.cancelTransfers();
+    while (!threadPool_.busyEmpty()) {
+        threadPool_.recycleThreads();
+        updateProgress();
+        if (!threadPool_.busyEmpty()) threadPool_.waitForFinishedTask(kPassWaitMs);
+    }
+    taskManager_.todoCount();  // ranges carried on into belong to the handed-out list
+    if (doneTasks() != static_cast<int>(taskManager_.allTasks().size())) {
+        LOG(INFO) << " Stopping Download," << "Mission Failed";
+        saveTaskFile();
+    }
+    threadPool_.stopThreads();
+    updateProgress();
+    LOG(INFO) << " Stopping Download," << "Update DownloadInfo";
+    saveTaskFile();
+    {
+        std::lock_guard guard(progressLock_);
+        cdnReport_ = CdnReportOf(taskManager_.handedOutTasks());
+    }
+    LOG(INFO) << " Download Stopped！";
+}
+
+void CDownloader::settleFinishedTasks() {
+    const std::int64_t now = SteadyTickMs();
+    for (CTask* task : threadPool_.recycleThreads()) {
+        if (task->Status != TaskFailed || task->RequestTimes >= kMaxFailuresPerRun) continue;
+        // A range that is complete after all (surplus bytes) is settled at once.
+        const bool complete = task->DownloadedPos == task->EndPos;
+        taskManager_.retryTask(task, complete ? now : now + kRetryPauseMs * task->RequestTimes);
+    }
+}
+
+bool CDownloader::nothingLeftToTry() {
+    if (taskManager_.todoCount() != 0 || !threadPool_.busyEmpty()) return false;
+    for (const CTask* task : taskManager_.handedOutTasks()) {
+        if (task->Status == TaskDone) continue;
+        if (task->Status == TaskFailed && task->RequestTimes >= kMaxFailuresPerRun) continue;
+        return false;
+    }
+    return true;
+}
+
+int CDownloader::doneTasks() const {
+    int done = 0;
+    for (const CTask* task : taskManager_.allTasks()) done += task->Status == TaskDone ? 1 : 0;
+    return done;
+}
+
+void CDownloader::saveTaskFile() {
+    doneAtLastSave_ = doneTasks();
+    taskManager_.saveTaskFile();
+}
+
+// --- figures -----------------------------------------------------------------
+
+void CDownloader::updateProgress() {
+    const std::int64_t now = SteadyTickMs();
+    std::int64_t downloaded = 0;
+    int requestTimes = 0;
+    bool allDone = true;
+    for (const CTask* task : taskManager_.allTasks()) {
+        downloaded += task->DownloadedPos - task->StartPos + 1;
+        requestTimes += task->RequestTimes;
+        allDone = allDone && task->Status == TaskDone;
+    }
+    allDone_ = allDone;
+
+    std::lock_guard guard(progressLock_);
+    if (now == progress_.lastTick) return;
+    const std::int64_t elapsed = now - progress_.lastTick;
+    taskManager_.DownloadTime += elapsed;
+    DownloadProgress next;
+    next.lastTick = now;
+    next.downloaded = downloaded;
+    const std::int64_t speed = std::max<std::int64_t>(0, downloaded - progress_.downloaded) * 1000 / elapsed;
+    next.speedText = SizeText(speed) + "/S";
+    const std::int64_t length = taskManager_.ContentLength;
+    next.percent = length > 0 ? std::trunc(static_cast<double>(downloaded) / length * 10000) / 100 : 0.0;
+    next.downloadTime = taskManager_.DownloadTime;
+    next.averageSpeedText = SizeText(next.averageSpeed()) + "/S";
+    next.requestTimes = requestTimes;
+    progress_ = std::move(next);
+}
+
+DownloadProgress CDownloader::progress() const {
+    std::lock_guard guard(progressLock_);
+    return progress_;
+}
+
+std::string CDownloader::getCdnReport() {
+    bool ended = false;
+    {
+        std::lock_guard guard(stateLock_);
+        ended = driverEnded_;
+    }
+    if (!ended) return CdnReportOf(taskManager_.handedOutTasks());
+    std::lock_guard guard(progressLock_);
+    return cdnReport_;
+}
+
+std::string CDownloader::CdnReportOf(const std::vector<CTask*>& handedOut) {
+    std::string probe;
+    std::string traces;
+    for (const CTask* task : handedOut) {
+        probe = task->CdnProbe;
+        if (!task->CdnTrace.empty()) traces += task->CdnTrace + ";";
+    }
+    return traces.empty() ? std::string() : "T(" + probe + ");C(" + traces + ")";
+}
+
+std::string CDownloader::SizeText(std::int64_t bytes) {
+    if (bytes == 0) return "0.00B";
+    constexpr std::int64_t kUnits[] = {1073741824, 1048576, 1024};
+    constexpr char kLetters[] = {'G', 'M', 'K', 'B'};
+    std::int64_t amounts[4] = {0, 0, 0, 0};
+    std::int64_t rest = bytes;
+    for (int i = 0; i < 3; ++i) {
+        if (rest > kUnits[i]) {
+            amounts[i] = rest / kUnits[i];
+            rest %= kUnits[i];
+        }
+    }
+    amounts[3] = rest;
+    int largest = 0;
+    while (largest < 3 && amounts[largest] == 0) ++largest;
+    double value = static_cast<double>(amounts[largest]);
+    if (largest < 3 && amounts[largest + 1] != 0) {
+        value += std::trunc(static_cast<double>(amounts[largest + 1]) / 1024 * 100) / 100;
+    }
+    std::ostringstream text;
+    text << value << kLetters[largest];
+    return text.str();
+}
