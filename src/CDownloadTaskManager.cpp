@@ -252,8 +252,8 @@ void CDownloadTaskManager::addTask(CTask* task) {
 }
 
 void CDownloadTaskManager::retryTask(CTask* task, std::int64_t readyAt) {
-    const auto found = std::find(handedOut_.begin(), handedOut_.end(), task);
-    if (found != handedOut_.end()) handedOut_.erase(found);
+    std::erase(handedOut_, task);
+    std::erase(todo_, task);
     task->RetryAt = readyAt;
     todo_.push_back(task);
     task->Claimed = false;
@@ -429,7 +429,6 @@ bool CDownloadTaskManager::loadTaskFromFile(int verbose) {
                     if (field->QueryInt64Text(&number) == tinyxml2::XML_SUCCESS) task->DownloadedPos = number;
                 } else if (fieldName == "RemotePath") {
                     task->RemotePath = field->GetText() ? field->GetText() : "";
-                    if (ContentLength != 0) CSingleUserLog::GetInstance().SetUrlLength(task->RemotePath, ContentLength);
                 } else if (fieldName == "LocalPath") {
                     task->LocalPath = field->GetText() ? field->GetText() : "";
                 } else if (fieldName == "TaskStatus") {
@@ -488,9 +487,15 @@ int CDownloadTaskManager::checkTaskRanges(int verbose) {
         ReportFlowError("DL026");
         return 3;
     }
+    // The stored length stands for its own address; only another address
+    // (the one before a redirect) is asked. It is remembered for later
+    // probes only once the file is accepted, so a broken file cannot leave a
+    // false length behind.
     CURLcode code = CURLE_OK;
     std::string cdnText;
-    const std::int64_t remoteLength = getContentLength(code, cdnText, verbose);
+    const bool storedAddress = std::any_of(tasks_.begin(), tasks_.end(),
+                                           [&](const CTask* task) { return task->RemotePath == remoteUrl_; });
+    const std::int64_t remoteLength = storedAddress ? ContentLength : getContentLength(code, cdnText, verbose);
     // A probe that fails says nothing about the package; the stored ranges
     // are kept rather than thrown away over a passing network error.
     if (remoteLength == 0 && ContentLength > 0) {
@@ -503,6 +508,7 @@ int CDownloadTaskManager::checkTaskRanges(int verbose) {
         ReportFlowError("DL026");
         return 3;
     }
+    for (const CTask* task : tasks_) CSingleUserLog::GetInstance().SetUrlLength(task->RemotePath, ContentLength);
     return 1;
 }
 

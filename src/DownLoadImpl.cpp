@@ -65,6 +65,12 @@ std::int64_t LocalFileSize(const std::string& path) {
     return size;
 }
 
+int ThreadCount() {
+    const int configured = CDownLoadImpl::settings().threadCount;
+    if (configured >= 0) return configured;
+    return CDownLoadImpl::ThreadCountFor(std::max(1u, std::thread::hardware_concurrency()));
+}
+
 // One download from start to finish, with the watch that ends it early.
 class DownloadRun {
 public:
@@ -72,9 +78,8 @@ public:
         : main_(main),
           isCdn_(IsCdnUrl(url)),
           localPath_(localPath),
-          downloader_(url, localPath, localPath + ".xml",
-                      CDownLoadImpl::ThreadCountFor(std::max(1u, std::thread::hardware_concurrency()))) {
-        downloader_.setTaskTimeLimit(CDownLoadImpl::timing().taskTimeLimitMs);
+          downloader_(url, localPath, localPath + ".xml", ThreadCount()) {
+        downloader_.setTaskTimeLimit(CDownLoadImpl::settings().taskTimeLimitMs);
     }
 
     int Run(std::string& cdnReport) {
@@ -89,7 +94,7 @@ public:
 
 private:
     int Watch(std::string& cdnReport) {
-        const CDownLoadImpl::Timing& timing = CDownLoadImpl::timing();
+        const CDownLoadImpl::Settings& timing = CDownLoadImpl::settings();
         for (;;) {
             const DownloadProgress progress = downloader_.progress();
             if (progress.downloaded > lastDownloaded_) {
@@ -121,7 +126,7 @@ private:
     // Stops the downloader, takes its report and closes it.
     void StopAndClose(std::string& cdnReport) {
         downloader_.setState(DownloaderStop);
-        downloader_.waitForDriver(CDownLoadImpl::timing().driverWaitMs);
+        downloader_.waitForDriver(CDownLoadImpl::settings().driverWaitMs);
         cdnReport = downloader_.getCdnReport();
         downloader_.close();
     }
@@ -134,12 +139,12 @@ private:
     int NetworkLost(std::string& cdnReport) {
         LOG(INFO) << "network is  no  alive";
         StopAndClose(cdnReport);
-        std::this_thread::sleep_for(std::chrono::milliseconds(CDownLoadImpl::timing().networkLossPauseMs));
+        std::this_thread::sleep_for(std::chrono::milliseconds(CDownLoadImpl::settings().networkLossPauseMs));
         return static_cast<int>(EnumErrorCode::NetworkNotAlive);
     }
 
     int EndCheck(std::string& cdnReport) {
-        downloader_.waitForDriver(CDownLoadImpl::timing().driverWaitMs);
+        downloader_.waitForDriver(CDownLoadImpl::settings().driverWaitMs);
         cdnReport = downloader_.getCdnReport();
         const DownloadProgress progress = downloader_.progress();
         const bool complete = downloader_.allTasksDone();
@@ -178,8 +183,8 @@ private:
 
 }  // namespace
 
-CDownLoadImpl::Timing& CDownLoadImpl::timing() {
-    static Timing values;
+CDownLoadImpl::Settings& CDownLoadImpl::settings() {
+    static Settings values;
     return values;
 }
 

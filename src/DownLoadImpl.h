@@ -9,15 +9,16 @@ class IDownloadProgressTarget;
 
 class CDownLoadImpl {
 public:
-    // The waits the download relies on. Tests shorten them.
-    struct Timing {
+    // The waits and sizes the download relies on. Tests change them.
+    struct Settings {
         int stallMs = 60000;            // no new byte for this long ends the download
         int driverWaitMs = 180000;      // longest wait for the driver to stop
         int pollMs = 100;               // pace of the watch over a running download
         int networkLossPauseMs = 1100;  // pause before reporting a lost network
         long taskTimeLimitMs = 20000;   // one range's transfer
+        int threadCount = -1;           // < 0: ThreadCountFor(processors)
     };
-    static Timing& timing();
+    static Settings& settings();
     // The network check before and during a download (the system's by default).
     static void SetNetworkCheck(std::function<bool()> check);
     // The window that hears the main download's progress; null until the
