@@ -28,8 +28,9 @@ constexpr std::int64_t kMinimumPackageBytes = 1048576;
 constexpr std::size_t kDigestPiece = 1048576;
 
 std::mutex networkCheckLock;
+// Empty: the system's own check.
 std::function<bool()>& NetworkCheck() {
-    static std::function<bool()> check = [] { return platform::IsNetworkAlive(); };
+    static std::function<bool()> check;
     return check;
 }
 
@@ -39,7 +40,7 @@ bool NetworkAlive() {
         std::lock_guard guard(networkCheckLock);
         check = NetworkCheck();
     }
-    return !check || check();
+    return check ? check() : platform::IsNetworkAlive();
 }
 
 std::atomic<IDownloadProgressTarget*> progressTarget{nullptr};

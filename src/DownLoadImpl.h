@@ -19,7 +19,7 @@ public:
         int threadCount = -1;           // < 0: ThreadCountFor(processors)
     };
     static Settings& settings();
-    // The network check before and during a download (the system's by default).
+    // The network check before and during a download; empty restores the system's.
     static void SetNetworkCheck(std::function<bool()> check);
     // The window that hears the main download's progress; null until the
     // install flow publishes it.

@@ -1,9 +1,11 @@
 // zembra-download: runs one download or one MD5 check of the installer's
 // download engine from the command line.
 //
-//   zembra-download [--aux] [--log FILE] URL PATH
+//   zembra-download [--aux] [--any-network] [--log FILE] URL PATH
 //       downloads URL into PATH (resuming from PATH.xml); prints
 //       "result N" and "cdn REPORT"; exits 0 on success, else with N.
+//       --aux downloads as an auxiliary file; --any-network skips the
+//       check for a network interface besides loopback.
 //   zembra-download [--log FILE] --md5 PATH [EXPECTED]
 //       prints the MD5 of PATH; exits 0 when it equals EXPECTED (or none given).
 #include <cstdio>
@@ -32,7 +34,7 @@ void ConfigureLog(const std::string& file) {
 
 int Usage() {
     std::fprintf(stderr,
-                 "usage: zembra-download [--aux] [--log FILE] URL PATH\n"
+                 "usage: zembra-download [--aux] [--any-network] [--log FILE] URL PATH\n"
                  "       zembra-download [--log FILE] --md5 PATH [EXPECTED]\n");
     return 2;
 }
@@ -47,6 +49,8 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--aux") == 0) {
             main = false;
+        } else if (std::strcmp(argv[i], "--any-network") == 0) {
+            CDownLoadImpl::SetNetworkCheck([] { return true; });
         } else if (std::strcmp(argv[i], "--md5") == 0) {
             md5 = true;
         } else if (std::strcmp(argv[i], "--log") == 0 && i + 1 < argc) {
