@@ -212,19 +212,21 @@ void CDownloader::updateProgress() {
     allDone_ = allDone;
 
     std::lock_guard guard(progressLock_);
-    if (now == progress_.lastTick) return;
-    const std::int64_t elapsed = now - progress_.lastTick;
-    taskManager_.DownloadTime += elapsed;
-    DownloadProgress next;
-    next.lastTick = now;
+    DownloadProgress next = progress_;
     next.downloaded = downloaded;
-    const std::int64_t speed = std::max<std::int64_t>(0, downloaded - progress_.downloaded) * 1000 / elapsed;
-    next.speedText = SizeText(speed) + "/S";
     const std::int64_t length = taskManager_.ContentLength;
     next.percent = length > 0 ? std::trunc(static_cast<double>(downloaded) / length * 10000) / 100 : 0.0;
-    next.downloadTime = taskManager_.DownloadTime;
-    next.averageSpeedText = SizeText(next.averageSpeed()) + "/S";
     next.requestTimes = requestTimes;
+    // Within the same tick only the counts move; rates need time to pass.
+    if (now != progress_.lastTick) {
+        const std::int64_t elapsed = now - progress_.lastTick;
+        taskManager_.DownloadTime += elapsed;
+        const std::int64_t speed = std::max<std::int64_t>(0, downloaded - progress_.downloaded) * 1000 / elapsed;
+        next.speedText = SizeText(speed) + "/S";
+        next.lastTick = now;
+        next.downloadTime = taskManager_.DownloadTime;
+        next.averageSpeedText = SizeText(next.averageSpeed()) + "/S";
+    }
     progress_ = std::move(next);
 }
 

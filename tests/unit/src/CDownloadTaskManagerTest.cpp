@@ -11,6 +11,7 @@
 
 #include "CDownloadTaskManager.h"
 #include "CTask.h"
+#include "CTaskFileSaver.h"
 #include "SingleUserLog.h"
 #include "SteadyTicks.h"
 #include "support/DevServer.h"
@@ -114,6 +115,7 @@ protected:
         package_ = dir_.str() + "/package.bin";
         taskFile_ = package_ + ".xml";
     }
+    void TearDown() override { CTaskFileSaver::GetInstance().Wait(taskFile_); }
 
     // A package at a path no other test uses: the length cache is process-wide.
     std::string Serve(std::int64_t size) {

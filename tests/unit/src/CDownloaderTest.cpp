@@ -119,6 +119,7 @@ protected:
         server_->ClearRules();
         package_ = dir_.str() + "/package.bin";
     }
+    void TearDown() override { CTaskFileSaverWait(package_ + ".xml"); }
     std::string Serve(std::int64_t size) {
         const std::string path = "/pool/" + std::to_string(++served_) + ".bin";
         server_->AddPatternFile(path, static_cast<std::uint64_t>(size));
