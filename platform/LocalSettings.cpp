@@ -121,6 +121,10 @@ bool SettingsSwitchOn(std::string_view key) {
     return file && file->GetInt("Settings", key, 0) == 1;
 }
 
+bool IsTestEnv() { return SettingsSwitchOn("TestEnv"); }
+bool IsAutoRun() { return SettingsSwitchOn("AutoRun"); }
+bool IsCrashTest() { return SettingsSwitchOn("CrashTest"); }
+
 std::string HostsValue(std::string_view key) {
     if (const auto file = IniFile::Load(SettingsFilePath())) {
         if (auto value = file->GetString("Hosts", key); value && !value->empty()) return *value;

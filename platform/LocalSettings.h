@@ -32,6 +32,10 @@ std::string SettingsFilePath();
 
 // True only when the file exists and Settings/<key> is exactly 1.
 bool SettingsSwitchOn(std::string_view key);
+// The three switches: test back-ends, unattended mode, crash on install click.
+bool IsTestEnv();
+bool IsAutoRun();
+bool IsCrashTest();
 
 // Base address ("scheme://host[:port]", no path) of a service: Hosts/<key>
 // from the settings file when present, else the compiled default.

@@ -108,6 +108,28 @@ void WriteErrno(int fd, int error) {
 
 }  // namespace
 
+// Reads exactly one value from a pipe; false when the writer closed it first.
+template <typename Value>
+bool ReadValue(int fd, Value& value) {
+    ssize_t received;
+    do {
+        received = read(fd, &value, sizeof value);
+    } while (received < 0 && errno == EINTR);
+    return received == static_cast<ssize_t>(sizeof value);
+}
+
+struct Pipe {
+    int fds[2] = {-1, -1};
+    bool Open() { return pipe2(fds, O_CLOEXEC) == 0; }
+    void Close() {
+        for (int& fd : fds) {
+            if (fd >= 0) close(fd);
+            fd = -1;
+        }
+    }
+    ~Pipe() { Close(); }
+};
+
 pid_t SpawnProcess(const std::vector<std::string>& argv, const SpawnOptions& options) {
     if (argv.empty()) {
         errno = EINVAL;
@@ -115,48 +137,40 @@ pid_t SpawnProcess(const std::vector<std::string>& argv, const SpawnOptions& opt
     }
     ChildPlan plan = MakePlan(argv, options);
     SealPlan(plan);
-    // The pipe closes on exec; the parent reads the child's errno if exec failed
-    // and, for detached starts, the grandchild's pid.
-    int pipeFds[2];
-    if (pipe2(pipeFds, O_CLOEXEC) != 0) return -1;
+    // Both pipes close on exec. The error pipe carries the errno of a failed
+    // exec; the pid pipe carries a detached grandchild's pid. Two pipes, so
+    // the two values can never be mistaken for each other.
+    Pipe errorPipe;
+    Pipe pidPipe;
+    if (!errorPipe.Open() || !pidPipe.Open()) return -1;
     const pid_t child = fork();
-    if (child < 0) {
-        const int error = errno;
-        close(pipeFds[0]);
-        close(pipeFds[1]);
-        errno = error;
-        return -1;
-    }
+    if (child < 0) return -1;
     if (child == 0) {
-        close(pipeFds[0]);
         if (options.detached) {
             const pid_t grandchild = fork();
             if (grandchild < 0) _exit(126);
             if (grandchild > 0) {
-                [[maybe_unused]] const ssize_t sent = write(pipeFds[1], &grandchild, sizeof grandchild);
+                [[maybe_unused]] const ssize_t sent = write(pidPipe.fds[1], &grandchild, sizeof grandchild);
                 _exit(0);
             }
         }
-        ExecPlan(plan, pipeFds[1]);
+        ExecPlan(plan, errorPipe.fds[1]);
     }
-    close(pipeFds[1]);
+    close(errorPipe.fds[1]);
+    errorPipe.fds[1] = -1;
+    close(pidPipe.fds[1]);
+    pidPipe.fds[1] = -1;
+
     pid_t started = child;
     if (options.detached) {
-        int status = 0;
-        waitpid(child, &status, 0);
-        if (read(pipeFds[0], &started, sizeof started) != sizeof started) {
-            close(pipeFds[0]);
+        waitpid(child, nullptr, 0);
+        if (!ReadValue(pidPipe.fds[0], started)) {
             errno = ECHILD;
             return -1;
         }
     }
     int childErrno = 0;
-    ssize_t received;
-    do {
-        received = read(pipeFds[0], &childErrno, sizeof childErrno);
-    } while (received < 0 && errno == EINTR);
-    close(pipeFds[0]);
-    if (received == sizeof childErrno) {
+    if (ReadValue(errorPipe.fds[0], childErrno)) {
         if (!options.detached) waitpid(child, nullptr, 0);
         errno = childErrno;
         return -1;

@@ -10,6 +10,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include "platform/AlternateSignalStack.h"
 #include "platform/Folders.h"
 
 namespace platform {
@@ -82,6 +83,9 @@ bool InstanceBeacon::Listen(const std::string& windowClass, std::function<void()
     fd_ = fd;
     stopping_ = false;
     listener_ = std::thread([this, onShowRequest = std::move(onShowRequest)] {
+        // A crash on this thread must still reach the process's crash handler.
+        thread_local AlternateSignalStack signalStack;
+        signalStack.Install();
         while (!stopping_) {
             if (!WaitReadable(fd_, 200)) continue;
             const int client = accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);

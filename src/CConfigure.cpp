@@ -182,7 +182,7 @@ int CConfigure::getDownloadInfoXml(bool sync, bool regional) {
     const std::string suffix = QuerySuffixForOsVersion(os.version);
     std::string baseUrl;
     std::string environment;
-    if (platform::SettingsSwitchOn("TestEnv")) {
+    if (platform::IsTestEnv()) {
         baseUrl = platform::ServiceBaseUrl("QueryTest");
         environment = "test";
     } else if (regional) {

@@ -5,14 +5,35 @@
 // mirrored from the download-information reply.
 #include <atomic>
 #include <cstdint>
+#include <ctime>
 #include <functional>
 #include <map>
 #include <mutex>
 #include <string>
 
 #include "EnumLanguage.h"
+#include "UserLogTexts.h"
 
 class IWebLog;
+
+// Where the logger takes what it reports about this program and machine, and
+// how it reaches the report library. The process uses the real sources
+// (SystemUserLogEnvironment); tests hand in their own.
+struct UserLogEnvironment {
+    std::function<std::string()> toolsVersion;    // the program's file version, "%d.%d.%d.%d"
+    std::function<std::string()> ownFileName;     // the program's file name
+    std::function<std::string()> osText;          // OS name and " 64bit"/" 32bit"
+    std::function<std::string()> uiLanguageName;  // "English_United States"
+    std::function<std::string()> measurementId;   // the GA4 property id
+    std::function<std::string(int siteId)> trafficClass;
+    std::function<std::string(int siteId, const std::string& downloadUrl)> channelName;
+    std::function<std::tm()> localNow;            // for the day check of galog.json
+    // Called once at construction: makes the report library object.
+    std::function<void()> obtainReportObj;
+    // Runs call with the report library object, null when there is none.
+    std::function<int(const std::function<int(IWebLog*)>& call)> withReportObj;
+};
+UserLogEnvironment SystemUserLogEnvironment();
 
 class CSingleUserLog {
 public:
@@ -73,9 +94,48 @@ public:
     void SetMainWindowSource(std::function<std::string()> productVersion,
                              std::function<std::string()> toolsLang);
 
+    // An instance of its own with the given sources (tests); the process uses GetInstance.
+    explicit CSingleUserLog(UserLogEnvironment environment);
+    ~CSingleUserLog();
+
 private:
     CSingleUserLog();
-    ~CSingleUserLog();
+
+    int SendGa4Hit(const std::string& category, const std::string& action, const std::string& label, bool bWait);
+    int SendFunnelEvent(const Json::Value& event, const std::string& category, const std::string& action,
+                        bool bWait);
+    int SendFlowErrorStep(int funcStep, const std::string& action, bool bWait);
+    UserLogTexts::FunnelCommon FunnelCommonNow();
+    void RecordVersionOnce();
+    std::string CurrentProductVersion();
+    std::string CurrentToolsLang();
+    std::string GalogPath() const;
+
+    UserLogEnvironment environment_;
+    // Fixed at construction.
+    std::string toolsVersion_;
+    std::string crossEndId_;
+    std::string osText_;
+    std::string uiLanguage_;
+    std::string uiCountry_;
+
+    // Set by InitUserLog.
+    mutable std::mutex initLock_;
+    int siteId_ = 0;
+    std::string product_;
+    std::string downloadUrl_;
+    bool kitFlag_ = false;
+    int mainPid_ = 0;
+    bool isNew_ = false;
+
+    // The automatic "FlowError" funnel flow: its steps are numbered and sent
+    // under this lock, so they reach the library in order.
+    std::mutex flowErrorLock_;
+    bool flowErrorStarted_ = false;
+    int flowErrorNextStep_ = 1;
+
+    std::mutex galogLock_;
+    bool versionPending_ = true;
 
     mutable std::mutex pathsLock_;
     std::string logFilePath_;
@@ -89,6 +149,6 @@ private:
     std::mutex windowSourceLock_;
     std::function<std::string()> productVersionSource_;
     std::function<std::string()> toolsLangSource_;
-
-    IWebLog* reportObj_ = nullptr;
+    std::string productVersionCache_;
+    std::string toolsLang_;
 };

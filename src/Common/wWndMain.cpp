@@ -33,8 +33,6 @@ constexpr const char* kCloseMarker = "-close";
 // "-close" + two digits + one blank come before the log file name.
 constexpr std::size_t kCloseNameOffset = 9;
 
-bool IsAutoRun() { return platform::SettingsSwitchOn("AutoRun"); }
-
 // Without "debug" nobody is meant to see standard output, as with a program
 // that has no console; diagnostics prints then go nowhere.
 void HideStandardOutput() {
@@ -59,6 +57,7 @@ void SetUpRunLog(const StartupLabels& labels) {
     CSingleUserLog& logger = CSingleUserLog::GetInstance();
     logger.InitLogPaths(runName);
     ConfigureRunLog(logger.GetLogFilePath());
+    RefreshCrashHandlerPaths();
 }
 
 int RunDiagnosticsMode(const CommandLineRequest& request) {
@@ -71,11 +70,11 @@ int RunDiagnosticsMode(const CommandLineRequest& request) {
 bool ClaimSingleInstance(const StartupLabels& labels) {
     if (!labels.downloaderIdText.empty()) {
         g_mainWindowClassName = "QK_UI_Frame_" + labels.downloaderIdText;
-        const bool autoRun = IsAutoRun();
+        const bool autoRun = platform::IsAutoRun();
         if (platform::InstanceBeacon::FindInstance(g_mainWindowClassName, !autoRun) && !autoRun) return false;
     }
     const std::string mutexName = "TVS_Downloader_" + std::to_string(labels.downloaderId);
-    if (!SingleInstanceLock().Acquire(mutexName) && !IsAutoRun()) return false;
+    if (!SingleInstanceLock().Acquire(mutexName) && !platform::IsAutoRun()) return false;
     return true;
 }
 

@@ -36,6 +36,10 @@ TEST(LocalSettingsTest, SwitchesAreReadAfreshOnEveryCall) {
     EXPECT_FALSE(platform::SettingsSwitchOn("TestEnv")) << "only exactly 1 switches on";
     dir.WriteFile("qk_downloader.cfg", "[Settings]\nAutoRun=0\n");
     EXPECT_FALSE(platform::SettingsSwitchOn("AutoRun"));
+    dir.WriteFile("qk_downloader.cfg", "[Settings]\nTestEnv=1\nCrashTest=1\n");
+    EXPECT_TRUE(platform::IsTestEnv());
+    EXPECT_TRUE(platform::IsCrashTest());
+    EXPECT_FALSE(platform::IsAutoRun());
 }
 
 TEST(LocalSettingsTest, ServiceAddressesComeFromHostsOrCompiledDefaults) {
@@ -55,4 +59,14 @@ TEST(LocalSettingsTest, HostOfBaseUrlDropsSchemePortAndPath) {
     EXPECT_EQ(platform::HostOfBaseUrl("http://127.0.0.1:8080"), "127.0.0.1");
     EXPECT_EQ(platform::HostOfBaseUrl("http://host/path?q"), "host");
     EXPECT_EQ(platform::HostOfBaseUrl("bare.host"), "bare.host");
+}
+
+TEST(LocalSettingsTest, GarbageSettingsFileSwitchesNothingOn) {
+    TempDir dir;
+    ScopedEnv settings("ZEMBRA_SETTINGS_FILE", dir.str() + "/qk_downloader.cfg");
+    std::string garbage;
+    for (int i = 0; i < 4096; ++i) garbage += static_cast<char>((i * 131 + 7) % 256);
+    dir.WriteFile("qk_downloader.cfg", garbage + "\n[Settings\nAutoRun\n=1\n[Hosts]\nCollector\n");
+    EXPECT_FALSE(platform::IsAutoRun());
+    EXPECT_EQ(platform::ServiceBaseUrl("Collector").rfind("https://", 0), 0u);
 }

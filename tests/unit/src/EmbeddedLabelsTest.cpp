@@ -3,7 +3,10 @@
 #include "Common/EmbeddedLabels.h"
 #include "Common/wWndMain.h"
 #include "platform/EmbeddedResources.h"
+#include "uitoolkit/MarkupDoc.h"
 #include "uitoolkit/SkinArchive.h"
+
+#include <map>
 
 class EmbeddedLabelsTest : public ::testing::Test {
 protected:
@@ -39,4 +42,35 @@ TEST(EmbeddedLabelsWithoutSkinTest, MissingSkinGivesNoLabels) {
     EXPECT_TRUE(ReadEmbeddedConfigureLabels().empty());
     EXPECT_FALSE(EmbeddedConfigLabels().LabelText("Downloader_id").has_value());
     DuiLib::CSkinArchive::SetResourceFolder("");
+}
+
+namespace {
+
+// Text keys of one page of a language file: labels with name and text.
+std::map<std::string, std::string> PageTexts(const DuiLib::CMarkupElem& page) {
+    std::map<std::string, std::string> texts;
+    for (auto label = page.GetChild(); label.IsValid(); label = label.GetSibling())
+        texts[label.GetAttributeValue("name")] = label.GetAttributeValue("text");
+    return texts;
+}
+
+}  // namespace
+
+TEST_F(EmbeddedLabelsTest, EnglishLanguageFileHoldsAllSixtyFourKeys) {
+    DuiLib::CMarkupDoc doc;
+    ASSERT_TRUE(doc.LoadFromFile("language\\language_english.xml")) << doc.GetLastErrorMessage();
+    const auto language = doc.GetRoot().GetChild();
+    ASSERT_TRUE(language.IsValid());
+    std::map<std::string, std::map<std::string, std::string>> pages;
+    for (auto page = language.GetChild(); page.IsValid(); page = page.GetSibling())
+        pages[page.GetAttributeValue("name")] = PageTexts(page);
+    ASSERT_EQ(pages.size(), 2u);
+    EXPECT_EQ(pages["install_page"].size() + pages["message_page"].size(), 64u);
+    EXPECT_EQ(pages["install_page"]["install_btn"], "Install");
+    EXPECT_EQ(pages["install_page"]["space_free"], "Space available : %.1fGB");
+    EXPECT_EQ(pages["install_page"]["anima_text_10"], "");
+    EXPECT_EQ(pages["message_page"]["AppExistDesText"],
+              "{f 1}Zembra Morvanta is running now. If you want to re-install it\xEF\xBC\x8C please close it "
+              "firstly!{/c}{/f}");
+    EXPECT_EQ(pages["message_page"]["AgreeInstallText"], "Agree and Install");
 }

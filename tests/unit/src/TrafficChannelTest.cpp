@@ -1,0 +1,77 @@
+#include <gtest/gtest.h>
+
+#include "TrafficChannel.h"
+
+namespace {
+
+TEST(TrafficClassTest, BySiteId) {
+    for (const int id : {2, 8, 74, 84, 206, 293, 305, 338}) EXPECT_EQ(TrafficClassOf(id), "PPC") << id;
+    for (const int id : {54, 93, 290, 354}) EXPECT_EQ(TrafficClassOf(id), "CN") << id;
+    for (const int id : {0, 1, 6, 412, -5, 360}) EXPECT_EQ(TrafficClassOf(id), "SEO") << id;
+}
+
+TEST(ChannelNameTest, SitesWithoutARowGiveTheirNumber) {
+    EXPECT_EQ(ChannelNameOf(412, "https://x/any_bing_thing.exe"), "412");
+    EXPECT_EQ(TrafficClassOf(412), "SEO");
+    EXPECT_EQ(ChannelNameOf(-3, ""), "-3");
+}
+
+TEST(ChannelNameTest, GenericRowsAndTheTableSize) {
+    EXPECT_EQ(ChannelNameOf(6, "u"), "Tool");
+    EXPECT_EQ(ChannelNameOf(14, "u"), "Card");
+    EXPECT_EQ(ChannelNameOf(54, "u"), "ZHCN");
+    EXPECT_EQ(TrafficClassOf(54), "CN");
+    EXPECT_EQ(ChannelNameOf(118, "u"), "ZHCN");
+    EXPECT_EQ(DefaultChannelTable().rows.size(), 29u);
+}
+
+class BrandedChannelTest : public ::testing::Test {
+protected:
+    ChannelTable table_ = ChannelTableWithBrandData(
+        {{2, "Acme"}, {8, "AcmeAds"}, {61, "Acme"}, {66, "Acme"}, {74, "Acme"}, {84, "Acme"}, {206, "Partner"},
+         {9999, "ignored"}},
+        {{66, "AcMe"}, {84, "acme"}});
+    std::string Name(int siteId, const std::string& url) const { return ChannelNameIn(table_, siteId, url); }
+};
+
+TEST_F(BrandedChannelTest, SearchEngineMarkersBingFirst) {
+    EXPECT_EQ(Name(74, "https://dl.example.com/setup_Bing_x.exe"), "Acme-Bing");  // lower-cased first
+    EXPECT_EQ(Name(74, "https://h/p/zm_yahoo.exe?x_bing_1"), "Acme-Bing");
+    EXPECT_EQ(Name(2, "https://h/p/zm_YAHOO_.exe"), "Acme-Yahoo");
+    EXPECT_EQ(Name(206, "https://h/p/zm_bing.exe"), "Partner-Bing");
+    EXPECT_EQ(Name(2, "https://h/p/zmbing.exe"), "Acme");
+    // Site 8 knows Bing only.
+    EXPECT_EQ(Name(8, "https://h/p/zm_yahoo_.exe"), "AcmeAds");
+    EXPECT_EQ(Name(8, "https://h/p/zm_bing_.exe"), "AcmeAds-Bing");
+}
+
+TEST_F(BrandedChannelTest, OnlineFreeAndNetRules) {
+    EXPECT_EQ(Name(61, "https://h/p/zm_online.exe"), "AcmeOnline");
+    EXPECT_EQ(Name(61, "https://h/p/zm_onlinesetup.exe"), "AcmeOnline");
+    EXPECT_EQ(Name(61, "https://h/p/zm-online.exe"), "Acme");
+
+    EXPECT_EQ(Name(66, "https://h/p/zm_ACMEfree.exe"), "AcmeFree");
+    EXPECT_EQ(Name(66, "https://h/p/zm_acmefreebie.exe"), "Acme");
+    EXPECT_EQ(Name(66, "https://h/p/zm_otherfree.exe"), "Acme");
+
+    EXPECT_EQ(Name(84, "https://h/p/zm_bing.exe"), "AcmeNet-Bing");
+    EXPECT_EQ(Name(84, "https://h/p/zm_acmebing.exe"), "AcmeNet-Bing");
+    EXPECT_EQ(Name(84, "https://h/p/zm_bing_x.exe"), "AcmeNet");
+    EXPECT_EQ(Name(84, "https://h/p/zm.exe"), "AcmeNet");
+}
+
+TEST(ChannelNameTest, WithoutBrandDataTheRulesStillWork) {
+    EXPECT_EQ(ChannelNameIn(DefaultChannelTable(), 74, "https://h/p/zm_bing_.exe"), "Channel74-Bing");
+    // No brand word: the row's own marker cannot match.
+    EXPECT_EQ(ChannelNameIn(DefaultChannelTable(), 66, "https://h/p/zm_free."), "Channel66");
+    EXPECT_EQ(ChannelNameIn(DefaultChannelTable(), 84, "https://h/p/zm_bing.exe"), "Channel84Net-Bing");
+}
+
+TEST(ChannelNameTest, InstalledTableIsUsedEverywhere) {
+    SetChannelTable(ChannelTableWithBrandData({{1, "Home"}}, {}));
+    EXPECT_EQ(ChannelNameOf(1, "u"), "Home");
+    SetChannelTable(DefaultChannelTable());
+    EXPECT_EQ(ChannelNameOf(1, "u"), "Channel1");
+}
+
+}  // namespace
