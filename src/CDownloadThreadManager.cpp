@@ -1,19 +1,25 @@
 #include "CDownloadThreadManager.h"
 
 #include <cerrno>
+#include <chrono>
 #include <mutex>
+#include <thread>
 
 #include <easylogging++.h>
 #include <fcntl.h>
 #include <unistd.h>
 
+#include "FuntionImpl.h"
 #include "SingleUserLog.h"
 
 namespace {
 
+constexpr int kBusyRetries = 40;
+constexpr int kBusyRetryPauseMs = 50;
+
 std::mutex releaserLock;
 CDownloadThreadManager::BusyFileReleaser& Releaser() {
-    static CDownloadThreadManager::BusyFileReleaser releaser;
+    static CDownloadThreadManager::BusyFileReleaser releaser = &FuntionImpl::FindProcessByFullPath;
     return releaser;
 }
 
@@ -21,7 +27,7 @@ CDownloadThreadManager::BusyFileReleaser& Releaser() {
 
 void CDownloadThreadManager::SetBusyFileReleaser(BusyFileReleaser releaser) {
     std::lock_guard guard(releaserLock);
-    Releaser() = std::move(releaser);
+    Releaser() = releaser ? std::move(releaser) : BusyFileReleaser(&FuntionImpl::FindProcessByFullPath);
 }
 
 CDownloadThreadManager::CDownloadThreadManager(std::string localPath) : localPath_(std::move(localPath)) {}
@@ -58,8 +64,14 @@ int CDownloadThreadManager::createThreads(int n) {
                     releaser = Releaser();
                 }
                 if (releaser) releaser(localPath_);
-                packageFile_ = openPackage();
-                error = errno;
+                // Ending a process takes a moment; until it is gone the
+                // file stays busy.
+                for (int attempt = 0; attempt < kBusyRetries; ++attempt) {
+                    packageFile_ = openPackage();
+                    error = errno;
+                    if (packageFile_ >= 0 || error != ETXTBSY) break;
+                    std::this_thread::sleep_for(std::chrono::milliseconds(kBusyRetryPauseMs));
+                }
             }
             if (packageFile_ < 0) {
                 LOG(INFO) << "after kill local file is NULL error code = " << error;

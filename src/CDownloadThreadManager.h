@@ -9,8 +9,9 @@
 
 class CDownloadThreadManager : public CThreadManager {
 public:
-    // Ends the processes that run the file at a path (so that it can be
-    // opened for writing); set by the install flow to FuntionImpl's search.
+    // Ends the processes that run the file at a path, so that it can be
+    // opened for writing: FuntionImpl::FindProcessByFullPath unless replaced;
+    // empty restores it.
     using BusyFileReleaser = std::function<int(const std::string& path)>;
     static void SetBusyFileReleaser(BusyFileReleaser releaser);
 

@@ -235,22 +235,38 @@ TEST_F(DownloadPoolTest, ProgramRunningFromThePackageIsEndedFirst) {
     ASSERT_GT(running, 0);
     ASSERT_TRUE(Eventually([&] { return ::open(package_.c_str(), O_RDWR | O_CLOEXEC) < 0 && errno == ETXTBSY; }));
 
-    std::string released;
+    LogCapture log;
+    CDownloadThreadManager pool(package_);
+    EXPECT_EQ(pool.createThreads(1), 1);
+    EXPECT_TRUE(log.Contains("local file is NULL error code = 26"));
+    EXPECT_FALSE(log.Contains("after kill"));
+    const auto ended = platform::WaitForProcess(running, 30000);
+    EXPECT_TRUE(ended.exited);
+    EXPECT_EQ(ended.exitCode, 128 + 9);
+    pool.stopThreads();
+}
+
+TEST_F(DownloadPoolTest, BusyPackageThatStaysBusyIsReported) {
+    std::filesystem::copy_file("/bin/sleep", package_);
+    std::filesystem::permissions(package_, std::filesystem::perms::owner_all);
+    const pid_t running = platform::SpawnProcess({package_, "60"});
+    ASSERT_GT(running, 0);
+    ASSERT_TRUE(Eventually([&] { return ::open(package_.c_str(), O_RDWR | O_CLOEXEC) < 0 && errno == ETXTBSY; }));
+
+    std::string asked;
     CDownloadThreadManager::SetBusyFileReleaser([&](const std::string& path) {
-        released = path;
-        platform::TerminateProcess(running);
-        platform::WaitForProcess(running, 30000);
-        return static_cast<int>(running);
+        asked = path;
+        return -1;
     });
     LogCapture log;
     CDownloadThreadManager pool(package_);
     const int threads = pool.createThreads(1);
     CDownloadThreadManager::SetBusyFileReleaser({});
-    EXPECT_EQ(threads, 1);
-    EXPECT_EQ(released, package_);
-    EXPECT_TRUE(log.Contains("local file is NULL error code = 26"));
-    EXPECT_FALSE(log.Contains("after kill"));
-    pool.stopThreads();
+    platform::TerminateProcess(running);
+    platform::WaitForProcess(running, 30000);
+    EXPECT_EQ(threads, -1);
+    EXPECT_EQ(asked, package_);
+    EXPECT_TRUE(log.Contains("after kill local file is NULL error code = 26"));
 }
 
 class DownloaderTest : public DownloadPoolTest {};
