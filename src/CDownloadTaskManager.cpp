@@ -25,7 +25,9 @@ namespace {
 
 constexpr int kLengthAttempts = 10;
 
-void ReportFlowError(const char* code) { CSingleUserLog::GetInstance().AddUserLogEvent("Other", "FlowError", code, false); }
+void ReportFlowError(const char* code) {
+    CSingleUserLog::GetInstance().AddUserLogEvent("Other", "FlowError", code, false);
+}
 
 // Header names are matched without regard to case: HTTP/2 replies send them in lower case.
 std::string LowerCase(std::string text) {
@@ -177,14 +179,10 @@ TaskCut CDownloadTaskManager::CutPackage(std::int64_t length, int sliceNum, int 
 // --- lists -----------------------------------------------------------------
 
 void CDownloadTaskManager::dropClaimedFromTodo() {
-    for (auto it = todo_.begin(); it != todo_.end();) {
-        if ((*it)->Claimed) {
-            handedOut_.push_back(*it);
-            it = todo_.erase(it);
-        } else {
-            ++it;
-        }
-    }
+    const auto claimed =
+        std::stable_partition(todo_.begin(), todo_.end(), [](const CTask* task) { return !task->Claimed; });
+    handedOut_.insert(handedOut_.end(), claimed, todo_.end());
+    todo_.erase(claimed, todo_.end());
 }
 
 std::size_t CDownloadTaskManager::todoCount() {
@@ -225,7 +223,7 @@ CTask* CDownloadTaskManager::takeTodoTask() {
     }
     if (best == nullptr || best->Claimed.exchange(true)) return nullptr;
     best->Status = TaskRunning;
-    todo_.erase(std::find(todo_.begin(), todo_.end(), best));
+    std::erase(todo_, best);
     handedOut_.push_back(best);
     return best;
 }
@@ -509,6 +507,7 @@ int CDownloadTaskManager::checkTaskRanges(int verbose) {
         return 3;
     }
     for (const CTask* task : tasks_) CSingleUserLog::GetInstance().SetUrlLength(task->RemotePath, ContentLength);
+    TasksCount = static_cast<int>(tasks_.size());
     return 1;
 }
 

@@ -32,7 +32,8 @@ CTask* CDownloadThread::ContinueWith(CTask& filled) {
     if (next->Claimed.exchange(true)) return nullptr;
     filled.Status = TaskDone;
     if (filled.Verbose) {
-        LOG(INFO) << " Tasks info, download success(0), id = " << filled.TaskId << ", reqTime = " << filled.RequestTimes;
+        LOG(INFO) << " Tasks info, download success(0), id = " << filled.TaskId
+                  << ", reqTime = " << filled.RequestTimes;
     }
     next->Status = TaskRunning;
     setCurrentTask(next);

@@ -59,6 +59,10 @@ void CTaskFileSaver::Save(const std::string& taskFilePath, int packageFile, cons
 
 bool CTaskFileSaver::Pending(const std::string& taskFilePath) {
     std::lock_guard guard(lock_);
+    return PendingLocked(taskFilePath);
+}
+
+bool CTaskFileSaver::PendingLocked(const std::string& taskFilePath) const {
     if (running_.count(taskFilePath) != 0) return true;
     for (const auto& queued : queue_) {
         if (queued.taskFilePath == taskFilePath) return true;
@@ -68,13 +72,7 @@ bool CTaskFileSaver::Pending(const std::string& taskFilePath) {
 
 void CTaskFileSaver::Wait(const std::string& taskFilePath) {
     std::unique_lock guard(lock_);
-    changed_.wait(guard, [&] {
-        if (abandon_ || running_.count(taskFilePath) != 0) return abandon_;
-        for (const auto& queued : queue_) {
-            if (queued.taskFilePath == taskFilePath) return false;
-        }
-        return true;
-    });
+    changed_.wait(guard, [&] { return abandon_ || !PendingLocked(taskFilePath); });
 }
 
 void CTaskFileSaver::Run() {

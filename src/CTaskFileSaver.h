@@ -40,6 +40,7 @@ private:
     CTaskFileSaver() = default;
     ~CTaskFileSaver() = default;
     void EnsureWorker();
+    bool PendingLocked(const std::string& taskFilePath) const;
     void Run();
     // Flushes the package and replaces the task file; false when abandoned.
     bool Perform(const Job& job);

@@ -186,7 +186,8 @@ TEST_F(TaskManagerTest, RedirectedProbeLeavesTheTasksOnTheFinalAddress) {
 
 TEST_F(TaskManagerTest, ProbeReadsTheCdnHeadersIntoEveryTask) {
     const std::string path = Serve(5 * kMiB);
-    server_->SetRule(R"({"path": ")" + path + R"(", "headers": {"CF-RAY": "8a1b2c3d4e5f6a7b-LAX", "CF-Cache-Status": "HIT"}})");
+    server_->SetRule(R"({"path": ")" + path +
+                     R"(", "headers": {"CF-RAY": "8a1b2c3d4e5f6a7b-LAX", "CF-Cache-Status": "HIT"}})");
     LogCapture log;
     auto manager = Manager(path);
     ASSERT_EQ(manager->loadDownloadTask(false, "Download", 0), EnumErrorCode::Success);
@@ -233,7 +234,8 @@ TEST_F(TaskManagerTest, RedirectLoopsAndEndlessLocationsAreBounded) {
 
 TEST_F(TaskManagerTest, ImpossibleLengthsAreNotTrusted) {
     const std::string negative = Serve(5 * kMiB);
-    server_->SetRule(R"({"path": ")" + negative + R"(", "method": "HEAD", "headers": {"Content-Range": "bytes */-5"}})");
+    server_->SetRule(R"({"path": ")" + negative +
+                     R"(", "method": "HEAD", "headers": {"Content-Range": "bytes */-5"}})");
     EXPECT_EQ(Manager(negative)->loadDownloadTask(false, "", 0), EnumErrorCode::GetContentLengthFailed);
 
     const std::string huge = Serve(5 * kMiB);
@@ -349,7 +351,8 @@ TEST_F(TaskManagerTest, FilesThatDoNotTileThePackageAreRegenerated) {
         const std::string path = Serve(length);
         const std::string url = server_->BaseUrl() + path;
         WritePackage(5000000);
-        std::ofstream(taskFile_, std::ios::binary) << TaskFileText(testCase.contentLength, testCase.tasks, url, package_);
+        std::ofstream(taskFile_, std::ios::binary)
+            << TaskFileText(testCase.contentLength, testCase.tasks, url, package_);
         LogCapture log;
         auto manager = Manager(path);
         ASSERT_EQ(manager->loadDownloadTask(false, "Download", 0), EnumErrorCode::Success);
@@ -366,8 +369,9 @@ TEST_F(TaskManagerTest, FileCutWithTheCurrentSliceSizeIsKept) {
     const std::string url = server_->BaseUrl() + path;
     WritePackage(3 * kMiB);
     std::ofstream(taskFile_, std::ios::binary) << TaskFileText(
-        3 * kMiB, {{0, kMiB - 1, kMiB - 1, 1, 1}, {kMiB, 2 * kMiB - 1, kMiB, 0, 2}, {2 * kMiB, 3 * kMiB, 2 * kMiB, 0, 3}},
-        url, package_);
+        3 * kMiB,
+        {{0, kMiB - 1, kMiB - 1, 1, 1}, {kMiB, 2 * kMiB - 1, kMiB, 0, 2}, {2 * kMiB, 3 * kMiB, 2 * kMiB, 0, 3}}, url,
+        package_);
     LogCapture log;
     auto manager = Manager(path);
     ASSERT_EQ(manager->loadDownloadTask(false, "Download", 0), EnumErrorCode::Success);
