@@ -176,37 +176,111 @@ std::size_t WriteIntoTask(HeaderContext& context, CTask& task, const char* data,
 
 }  // namespace
 
-std::size_t CLibcurlTool::downloadFunc(char* data, std::size_t size, std::size_t count, void* userData) {
-    auto* context = static_cast<HeaderContext*>(userData);
-    const std::size_t arrived = size * count;
+namespace {
+
+// Bytes the task can still take at its position.
+std::int64_t TaskRoom(const HeaderContext& context, const CTask& task) {
+    const std::int64_t position = task.DownloadedPos;
+    const std::int64_t writeEnd = RangeWriteEnd(task);
+    const bool rangeFilled = context.lastByteWritten && writeEnd == task.EndPos + 1;
+    return position < 0 || rangeFilled ? 0 : std::max<std::int64_t>(0, writeEnd - position);
+}
+
+// Writes the collected bytes into the task; false when not all of them
+// reached the file. Called with the write mutex held.
+bool FlushPending(HeaderContext& context, CTask& task) {
+    if (context.pendingBytes == 0) return true;
+    const std::size_t written = WriteIntoTask(context, task, context.pending, context.pendingBytes);
+    const bool complete = written == context.pendingBytes;
+    context.pendingBytes = 0;
+    return complete;
+}
+
+void LogWriteError(const CTask& task, std::size_t received, std::size_t written) {
+    LOG(INFO) << " Thread: " << task.TaskId << " Write Error. Task id：" << task.TaskId
+              << " Download to:" << task.DownloadedPos << " Receive:" << received << " Write:" << written
+              << " Task EndPos:" << task.EndPos;
+}
+
+// The current task is full and the reply goes on. Past the range asked for
+// the bytes are surplus; within it, the thread names the task they belong
+// to. Returns that task, or null when the reply ends here (endedAtBoundary
+// tells a clean end from surplus). Called with the write mutex held.
+CTask* TaskAfter(HeaderContext& context, CTask& task) {
+    const std::int64_t nextByte = RangeWriteEnd(task);
+    const bool askedFor = context.rangeEnd >= nextByte && (task.ContentLength <= 0 || nextByte < task.ContentLength);
+    if (!askedFor) return nullptr;
+    CTask* next = context.thread->ContinueWith(task);
+    if (next == nullptr || next->DownloadedPos != nextByte) {
+        context.endedAtBoundary = true;
+        return nullptr;
+    }
+    context.lastByteWritten = false;
+    context.taskStarted = std::chrono::steady_clock::now();
+    return next;
+}
+
+// Every chunk written at once, as it arrives.
+std::size_t WriteThrough(HeaderContext& context, const char* data, std::size_t arrived, std::size_t count) {
     std::size_t consumed = 0;
-    CTask* task = context->thread->CurrentTask();
+    CTask* task = context.thread->CurrentTask();
     for (;;) {
-        std::lock_guard guard(context->thread->WriteMutex());
+        std::unique_lock guard(context.thread->WriteMutex());
         const std::size_t rest = arrived - consumed;
-        const std::size_t written = WriteIntoTask(*context, *task, data + (data ? consumed : 0), rest);
+        const std::size_t written = WriteIntoTask(context, *task, data + (data ? consumed : 0), rest);
         consumed += written;
         if (consumed == arrived) return arrived;
-        // The task is full and the reply goes on: past the range asked for
-        // it is surplus; within it, the thread decides where the bytes go.
-        const std::int64_t nextByte = RangeWriteEnd(*task);
-        const bool askedFor =
-            context->rangeEnd >= nextByte && (task->ContentLength <= 0 || nextByte < task->ContentLength);
-        if (written < rest && !RangeFilled(*task, *context)) break;  // the write itself failed
-        if (!askedFor) break;
-        CTask* next = context->thread->ContinueWith(*task);
-        if (next == nullptr || next->DownloadedPos != nextByte) {
-            context->endedAtBoundary = true;
+        if (written < rest && !RangeFilled(*task, context)) break;  // the write itself failed
+        CTask* next = TaskAfter(context, *task);
+        if (next == nullptr) {
+            if (context.endedAtBoundary) return consumed;
+            break;
+        }
+        task = next;
+    }
+    LogWriteError(*task, count, consumed);
+    return consumed;
+}
+
+// Chunks collected and written in large pieces.
+std::size_t WriteCollected(HeaderContext& context, const char* data, std::size_t arrived, std::size_t count) {
+    if (data == nullptr) return 0;
+    std::size_t consumed = 0;
+    CTask* task = context.thread->CurrentTask();
+    for (;;) {
+        const std::int64_t room = TaskRoom(context, *task) - static_cast<std::int64_t>(context.pendingBytes);
+        const std::size_t take = static_cast<std::size_t>(std::min<std::int64_t>(
+            {room, static_cast<std::int64_t>(arrived - consumed),
+             static_cast<std::int64_t>(context.pendingCapacity - context.pendingBytes)}));
+        std::memcpy(context.pending + context.pendingBytes, data + consumed, take);
+        context.pendingBytes += take;
+        consumed += take;
+        const bool taskFull = static_cast<std::int64_t>(take) == room;
+        if (!taskFull && context.pendingBytes < context.pendingCapacity) return arrived;  // all collected
+        std::unique_lock guard(context.thread->WriteMutex());
+        if (!FlushPending(context, *task)) {
+            LogWriteError(*task, count, 0);
+            return 0;
+        }
+        if (consumed == arrived) return arrived;
+        if (!taskFull) continue;
+        CTask* next = TaskAfter(context, *task);
+        if (next == nullptr) {
+            if (context.endedAtBoundary) return consumed;
+            LogWriteError(*task, count, consumed);
             return consumed;
         }
         task = next;
-        context->lastByteWritten = false;
-        context->taskStarted = std::chrono::steady_clock::now();
     }
-    LOG(INFO) << " Thread: " << task->TaskId << " Write Error. Task id：" << task->TaskId
-              << " Download to:" << task->DownloadedPos << " Receive:" << count << " Write:" << consumed
-              << " Task EndPos:" << task->EndPos;
-    return consumed;
+}
+
+}  // namespace
+
+std::size_t CLibcurlTool::downloadFunc(char* data, std::size_t size, std::size_t count, void* userData) {
+    auto* context = static_cast<HeaderContext*>(userData);
+    const std::size_t arrived = size * count;
+    if (context->pending == nullptr) return WriteThrough(*context, data, arrived, count);
+    return WriteCollected(*context, data, arrived, count);
 }
 
 int CLibcurlTool::TransferProgress(void* userData, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
@@ -303,6 +377,11 @@ CURLcode CLibcurlTool::httpDownloadContent(const std::string& url, std::int64_t 
     HeaderContext context{curl_, thread, start, false};
     context.rangeEnd = end;
     context.taskStarted = std::chrono::steady_clock::now();
+    if (!writeBuffer_) writeBuffer_.reset(new (std::nothrow) char[kWriteBufferBytes]);
+    if (writeBuffer_) {
+        context.pending = writeBuffer_.get();
+        context.pendingCapacity = kWriteBufferBytes;
+    }
 
     curl_easy_setopt(curl_, CURLOPT_HTTPHEADER, headers.get());
     curl_easy_setopt(curl_, CURLOPT_URL, url.c_str());
@@ -329,6 +408,17 @@ CURLcode CLibcurlTool::httpDownloadContent(const std::string& url, std::int64_t 
         return verifyPeer;
     }
     CURLcode result = curl_easy_perform(curl_);
+    bool flushed = true;
+    {
+        // What arrived before the reply ended is as good as any other byte.
+        std::lock_guard guard(thread->WriteMutex());
+        flushed = FlushPending(context, *thread->CurrentTask());
+    }
+    if (!flushed) {
+        LogWriteError(*thread->CurrentTask(), 0, 0);
+        if (result == CURLE_OK || context.endedAtBoundary) result = CURLE_WRITE_ERROR;
+        context.endedAtBoundary = false;
+    }
     ReopenUnfinishedRangeEnd(context, *thread->CurrentTask());
     if (result == CURLE_WRITE_ERROR && context.endedAtBoundary) return CURLE_OK;
     if (result == CURLE_ABORTED_BY_CALLBACK && context.timedOut) result = CURLE_OPERATION_TIMEDOUT;

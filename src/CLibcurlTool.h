@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include <curl/curl.h>
@@ -27,6 +28,13 @@ struct HeaderContext {
     bool cancelled = false;             // the thread asked to stop
     bool timedOut = false;              // one task took longer than its limit
     std::chrono::steady_clock::time_point taskStarted{};
+    // Bytes received for the current task and not yet written: a range
+    // download collects them so that the package gets few, large writes
+    // (libcurl hands over at most 16 KiB at a time). Null: every chunk is
+    // written at once.
+    char* pending = nullptr;
+    std::size_t pendingCapacity = 0;
+    std::size_t pendingBytes = 0;
 };
 
 class CLibcurlTool {
@@ -76,11 +84,14 @@ public:
     static std::size_t appendToString(char* data, std::size_t size, std::size_t count, void* string);
     static int TransferProgress(void* context, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
 
-    // Receive buffer of a range download: large reads mean few, large writes.
-    static constexpr long kDownloadBufferBytes = 1L << 20;
+    // Receive buffer of a range download, and how much of it is collected
+    // before each write into the package.
+    static constexpr long kDownloadBufferBytes = 512L << 10;
+    static constexpr std::size_t kWriteBufferBytes = 512u << 10;
 
 private:
     CURL* curl_ = nullptr;
+    std::unique_ptr<char[]> writeBuffer_;
 };
 
 // The log text of a failed CURLcode (with its leading blank).
