@@ -178,54 +178,40 @@ TaskCut CDownloadTaskManager::CutPackage(std::int64_t length, int sliceNum, int 
 
 // --- lists -----------------------------------------------------------------
 
-void CDownloadTaskManager::dropClaimedFromTodo() {
+void CDownloadTaskManager::sortLists() {
+    // A range a connection claimed is handed out; one it gave back without
+    // reaching it is to do again.
     const auto claimed =
         std::stable_partition(todo_.begin(), todo_.end(), [](const CTask* task) { return !task->Claimed; });
-    handedOut_.insert(handedOut_.end(), claimed, todo_.end());
+    std::vector<CTask*> handedOutNow(claimed, todo_.end());
     todo_.erase(claimed, todo_.end());
+    const auto released = std::stable_partition(handedOut_.begin(), handedOut_.end(), [](const CTask* task) {
+        return task->Claimed || task->Status == TaskDone;
+    });
+    todo_.insert(todo_.end(), released, handedOut_.end());
+    handedOut_.erase(released, handedOut_.end());
+    handedOut_.insert(handedOut_.end(), handedOutNow.begin(), handedOutNow.end());
 }
 
 std::size_t CDownloadTaskManager::todoCount() {
-    dropClaimedFromTodo();
+    sortLists();
     return todo_.size();
 }
 
 CTask* CDownloadTaskManager::takeTodoTask() {
-    dropClaimedFromTodo();
+    sortLists();
     if (todo_.empty()) return nullptr;
+    // The first range in package order that is free and not resting after a failure.
     const std::int64_t now = SteadyTickMs();
-    auto ready = [now](const CTask* task) {
-        return !task->Claimed && task->Status != TaskDone && task->RetryAt <= now;
-    };
-    // Stretches of ready ranges in package order. One that a running
-    // connection is about to enter is split: the new connection starts in
-    // its middle, so connections rarely meet and each reply runs long.
-    CTask* best = nullptr;
-    std::size_t bestShare = 0;
-    for (std::size_t i = 0; i < tasks_.size();) {
-        if (!ready(tasks_[i])) {
-            ++i;
-            continue;
-        }
-        std::size_t end = i;
-        while (end < tasks_.size() && ready(tasks_[end])) ++end;
-        const std::size_t length = end - i;
-        const CTask* before = i > 0 ? tasks_[i - 1] : nullptr;
-        const bool entered = before != nullptr && before->Status == TaskRunning && before->Next == tasks_[i] &&
-                             tasks_[i]->DownloadedPos == tasks_[i]->StartPos;
-        const std::size_t pick = entered ? i + length / 2 : i;
-        const std::size_t share = end - pick;
-        if (share > bestShare) {
-            best = tasks_[pick];
-            bestShare = share;
-        }
-        i = end;
+    for (CTask* task : tasks_) {
+        if (task->Claimed || task->Status == TaskDone || task->RetryAt > now) continue;
+        if (task->Claimed.exchange(true)) continue;
+        task->Status = TaskRunning;
+        std::erase(todo_, task);
+        handedOut_.push_back(task);
+        return task;
     }
-    if (best == nullptr || best->Claimed.exchange(true)) return nullptr;
-    best->Status = TaskRunning;
-    std::erase(todo_, best);
-    handedOut_.push_back(best);
-    return best;
+    return nullptr;
 }
 
 int CDownloadTaskManager::addTodoTask(CTask* task) {
@@ -250,11 +236,9 @@ void CDownloadTaskManager::addTask(CTask* task) {
 }
 
 void CDownloadTaskManager::retryTask(CTask* task, std::int64_t readyAt) {
-    std::erase(handedOut_, task);
-    std::erase(todo_, task);
     task->RetryAt = readyAt;
-    todo_.push_back(task);
     task->Claimed = false;
+    sortLists();
 }
 
 void CDownloadTaskManager::linkNeighbours() {

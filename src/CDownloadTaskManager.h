@@ -34,10 +34,9 @@ public:
     CDownloadTaskManager(const CDownloadTaskManager&) = delete;
     CDownloadTaskManager& operator=(const CDownloadTaskManager&) = delete;
 
-    // Hands out the range a new connection serves best: the start of a
-    // free stretch, or the middle of the largest stretch another connection
-    // is already working its way into. Ranges claimed by a connection that
-    // carried on into them move to the handed-out list on the way.
+    // Hands out the first free range in package order that is not resting
+    // after a failure. Ranges a connection claimed for its request move to
+    // the handed-out list on the way, ranges it gave back to the to-do list.
     CTask* takeTodoTask() override;
     int addTodoTask(CTask* task) override;
     int addHandedOutTask(CTask* task) override;
@@ -71,7 +70,7 @@ public:
 
     const std::vector<CTask*>& allTasks() const { return tasks_; }
     const std::vector<CTask*>& handedOutTasks() const { return handedOut_; }
-    // To-do tasks not yet claimed by a connection.
+    // Tasks to do that no connection has claimed.
     std::size_t todoCount();
     const std::string& remoteUrl() const { return remoteUrl_; }
     std::int64_t rangeSize() const { return rangeSize_; }
@@ -81,7 +80,7 @@ public:
     std::int64_t DownloadTime = 0;  // ms of downloading over all runs
 
 private:
-    void dropClaimedFromTodo();
+    void sortLists();
     void linkNeighbours();
     std::string buildTaskDocument() const;
     bool readTaskFile(std::string& text) const;

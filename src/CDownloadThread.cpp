@@ -20,16 +20,22 @@ CDownloadThread::CDownloadThread(std::mutex& writeMutex, int packageFile, const 
     if (!curl_.valid()) LOG(INFO) << "  m_pCurl init error !!!";
 }
 
-std::int64_t CDownloadThread::RequestEnd(const CTask& task) {
+std::vector<CTask*> CDownloadThread::ClaimWindow(const CTask& task) {
+    std::vector<CTask*> window;
     const CTask* last = &task;
-    while (last->Next != nullptr && Untouched(*last->Next, *last)) last = last->Next;
-    return last->EndPos;
+    for (CTask* next = task.Next; next != nullptr; next = next->Next) {
+        if (!Untouched(*next, *last) || RangeWriteEnd(*next) - task.DownloadedPos > kMaxRequestBytes) break;
+        if (next->Claimed.exchange(true)) break;
+        window.push_back(next);
+        last = next;
+    }
+    return window;
 }
 
 CTask* CDownloadThread::ContinueWith(CTask& filled) {
-    CTask* next = filled.Next;
-    if (next == nullptr || shared_.cancelled || !Untouched(*next, filled)) return nullptr;
-    if (next->Claimed.exchange(true)) return nullptr;
+    if (window_.empty() || filled.Next != window_.front() || shared_.cancelled) return nullptr;
+    CTask* next = window_.front();
+    window_.erase(window_.begin());
     filled.Status = TaskDone;
     if (filled.Verbose) {
         LOG(INFO) << " Tasks info, download success(0), id = " << filled.TaskId
@@ -44,6 +50,11 @@ CTask* CDownloadThread::ContinueWith(CTask& filled) {
     return next;
 }
 
+void CDownloadThread::releaseUnreached() {
+    for (CTask* task : window_) task->Claimed = false;
+    window_.clear();
+}
+
 int CDownloadThread::taskBusiness() {
     CTask* task = currentTask();
     if (task == nullptr) return 1;
@@ -51,8 +62,10 @@ int CDownloadThread::taskBusiness() {
         task->Status = TaskDone;
         return 1;
     }
-    const CURLcode result =
-        curl_.httpDownloadContent(task->RemotePath, task->DownloadedPos, RequestEnd(*task), 0, this);
+    window_ = ClaimWindow(*task);
+    const std::int64_t end = window_.empty() ? task->EndPos : window_.back()->EndPos;
+    const CURLcode result = curl_.httpDownloadContent(task->RemotePath, task->DownloadedPos, end, 0, this);
+    releaseUnreached();
     task = currentTask();
     if (result == CURLE_OK && task->DownloadedPos == task->EndPos) {
         task->Status = TaskDone;

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <functional>
 #include <mutex>
+#include <vector>
 
 #include "CLibcurlTool.h"
 #include "CThread.h"
@@ -20,8 +21,14 @@ public:
     CDownloadThread(std::mutex& writeMutex, int packageFile, const Shared& shared,
                     std::function<void()> onIdle = {});
 
+    // One request asks for at most this much: the current range and the
+    // free ranges after it, so that a round trip is paid per window rather
+    // than per range, while every reply still ends where it was asked to
+    // end and leaves its connection fit for the next request.
+    static constexpr std::int64_t kMaxRequestBytes = 32 << 20;
+
     // One attempt at the current task, carried on into the free ranges
-    // that follow it while the reply lasts.
+    // that follow it (claimed for this thread beforehand).
     int taskBusiness() override;
 
     // IRangeDownloadThread
@@ -32,12 +39,16 @@ public:
     bool TransferCancelled() override { return shared_.cancelled; }
     long TaskTimeLimitMs() override { return shared_.taskTimeLimitMs; }
 
-    // The last byte to ask for when starting at task: the end of the run
-    // of untouched, unclaimed ranges that follow it.
-    static std::int64_t RequestEnd(const CTask& task);
+    // Claims the untouched ranges that follow task, up to kMaxRequestBytes
+    // from its position, and returns them in package order.
+    static std::vector<CTask*> ClaimWindow(const CTask& task);
 
 private:
+    // Ranges of the window the reply did not reach are free again.
+    void releaseUnreached();
+
     int packageFile_;
     const Shared& shared_;
     CLibcurlTool curl_;
+    std::vector<CTask*> window_;  // claimed ranges after the current one, in order
 };

@@ -441,29 +441,33 @@ TEST_F(TaskManagerTest, AbsurdTaskCountsAreNotLoaded) {
     EXPECT_EQ(manager->allTasks().size(), 1u);
 }
 
-TEST_F(TaskManagerTest, NewConnectionsStartFarFromRunningOnes) {
+TEST_F(TaskManagerTest, HandsOutFreeRangesInPackageOrder) {
     const std::string path = Serve(64 * kMiB);
     auto manager = Manager(path);
     ASSERT_EQ(manager->loadDownloadTask(false, "Download", 0), EnumErrorCode::Success);
     ASSERT_EQ(manager->allTasks().size(), 16u);
-    std::vector<int> ids;
-    for (int i = 0; i < 4; ++i) ids.push_back(manager->takeTodoTask()->TaskId);
-    EXPECT_EQ(ids, (std::vector<int>{1, 9, 5, 13}));
+    EXPECT_EQ(manager->takeTodoTask()->TaskId, 1);
 
-    // A range a connection carried on into leaves the to-do list without being handed out again.
+    // Ranges a connection claimed for its request are skipped and counted as handed out.
     manager->allTasks()[1]->Claimed = true;
-    EXPECT_EQ(manager->todoCount(), 11u);
-    EXPECT_EQ(manager->handedOutTasks().size(), 5u);
+    manager->allTasks()[2]->Claimed = true;
+    EXPECT_EQ(manager->todoCount(), 13u);
+    EXPECT_EQ(manager->handedOutTasks().size(), 3u);
+    EXPECT_EQ(manager->takeTodoTask()->TaskId, 4);
+
+    // A range given back unreached is to do again.
+    manager->allTasks()[2]->Claimed = false;
+    EXPECT_EQ(manager->todoCount(), 13u);
+    EXPECT_EQ(manager->takeTodoTask()->TaskId, 3);
 
     // A failed range comes back once its pause is over.
-    CTask* failed = manager->allTasks()[8];
+    CTask* failed = manager->allTasks()[0];
     failed->Status = TaskFailed;
     manager->retryTask(failed, SteadyTickMs() + 3600000);
-    for (CTask* task = manager->takeTodoTask(); task != nullptr; task = manager->takeTodoTask()) {
-        EXPECT_NE(task, failed);
-    }
+    EXPECT_EQ(manager->takeTodoTask()->TaskId, 5);
     manager->retryTask(failed, 0);
     EXPECT_EQ(manager->takeTodoTask(), failed);
+    EXPECT_EQ(failed->Status, TaskRunning);
 }
 
 }  // namespace

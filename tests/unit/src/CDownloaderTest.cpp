@@ -156,26 +156,36 @@ TEST_F(DownloadPoolTest, CompleteButUnmarkedRangeIsDoneWithoutARequest) {
     pool.stopThreads();
 }
 
-TEST_F(DownloadPoolTest, OneReplyCarriesOnThroughTheFreeRangesThatFollow) {
-    const std::string path = Serve(3 * kMiB + 5);
-    const std::string url = server_->BaseUrl() + path;
-    auto first = Task(1, 0, kMiB - 1, 3 * kMiB + 5, url);
-    auto second = Task(2, kMiB, 2 * kMiB - 1, 3 * kMiB + 5, url);
-    auto third = Task(3, 2 * kMiB, 3 * kMiB + 5, 3 * kMiB + 5, url);
-    first->Next = second.get();
-    second->Next = third.get();
-    first->Claimed = true;
-    EXPECT_EQ(CDownloadThread::RequestEnd(*first), 3 * kMiB + 5);
+// Three adjacent ranges of one package at url, linked as the task manager links them.
+struct ThreeRanges {
+    ThreeRanges(std::int64_t length, const std::string& url)
+        : first(Task(1, 0, kMiB - 1, length, url)),
+          second(Task(2, kMiB, 2 * kMiB - 1, length, url)),
+          third(Task(3, 2 * kMiB, length, length, url)) {
+        first->Next = second.get();
+        second->Next = third.get();
+        first->Claimed = true;  // handed out by the driver
+    }
+    std::unique_ptr<CTask> first, second, third;
+};
 
-    CDownloadThreadManager pool(package_);
+// Runs the first range on a one-thread pool until the thread is idle again.
+void RunFirstRange(const std::string& package, ThreeRanges& ranges) {
+    CDownloadThreadManager pool(package);
     ASSERT_EQ(pool.createThreads(1), 1);
-    ASSERT_EQ(pool.giveTaskToAThreadTodo(first.get()), 1);
+    ASSERT_EQ(pool.giveTaskToAThreadTodo(ranges.first.get()), 1);
     ASSERT_TRUE(Eventually([&] {
         pool.recycleThreads();
         return pool.busyEmpty();
     }));
     pool.stopThreads();
-    for (const CTask* task : {first.get(), second.get(), third.get()}) {
+}
+
+TEST_F(DownloadPoolTest, OneRequestCoversTheFreeRangesThatFollow) {
+    const std::string path = Serve(3 * kMiB + 5);
+    ThreeRanges ranges(3 * kMiB + 5, server_->BaseUrl() + path);
+    RunFirstRange(package_, ranges);
+    for (const CTask* task : {ranges.first.get(), ranges.second.get(), ranges.third.get()}) {
         EXPECT_EQ(task->Status, TaskDone) << task->TaskId;
         EXPECT_EQ(task->DownloadedPos, task->EndPos) << task->TaskId;
         EXPECT_TRUE(task->Claimed) << task->TaskId;
@@ -186,32 +196,53 @@ TEST_F(DownloadPoolTest, OneReplyCarriesOnThroughTheFreeRangesThatFollow) {
     EXPECT_EQ(ReadFile(package_), DevServer::PatternBytes(0, 3 * kMiB + 5));
 }
 
-TEST_F(DownloadPoolTest, ReplyEndsCleanlyWhereAnotherConnectionTookOver) {
+TEST_F(DownloadPoolTest, RequestStopsBeforeARangeClaimedElsewhere) {
     const std::string path = Serve(3 * kMiB);
-    const std::string url = server_->BaseUrl() + path;
-    auto first = Task(1, 0, kMiB - 1, 3 * kMiB, url);
-    auto second = Task(2, kMiB, 2 * kMiB - 1, 3 * kMiB, url);
-    auto third = Task(3, 2 * kMiB, 3 * kMiB, 3 * kMiB, url);
-    first->Next = second.get();
-    second->Next = third.get();
-    // The reply is held back until the third range has been claimed elsewhere.
-    server_->SetRule(R"({"path": ")" + path + R"(", "latencyMs": 300})");
+    ThreeRanges ranges(3 * kMiB, server_->BaseUrl() + path);
+    ranges.third->Claimed = true;
+    RunFirstRange(package_, ranges);
+    EXPECT_EQ(ranges.first->Status, TaskDone);
+    EXPECT_EQ(ranges.second->Status, TaskDone);
+    EXPECT_EQ(ranges.second->RequestTimes, 0);
+    EXPECT_EQ(ranges.third->DownloadedPos, ranges.third->StartPos) << "nothing written into the other range";
+    EXPECT_EQ(server_->RecordsFor(path)[0].Header("Range"), "bytes=0-2097151");
+}
 
-    CDownloadThreadManager pool(package_);
-    ASSERT_EQ(pool.createThreads(1), 1);
-    ASSERT_EQ(pool.giveTaskToAThreadTodo(first.get()), 1);
-    ASSERT_EQ(server_->WaitForRecords(path, 1).size(), 1u);
-    third->Claimed = true;
-    ASSERT_TRUE(Eventually([&] {
-        pool.recycleThreads();
-        return pool.busyEmpty();
-    }));
-    pool.stopThreads();
-    EXPECT_EQ(first->Status, TaskDone);
-    EXPECT_EQ(second->Status, TaskDone) << "the range before the boundary is complete, not failed";
-    EXPECT_EQ(second->RequestTimes, 0);
-    EXPECT_EQ(third->DownloadedPos, third->StartPos) << "nothing written into the other connection's range";
-    EXPECT_EQ(server_->RecordsFor(path)[0].Header("Range"), "bytes=0-3145728");
+TEST_F(DownloadPoolTest, RangesTheReplyNeverReachedAreGivenBack) {
+    const std::string path = Serve(3 * kMiB);
+    server_->SetRule(R"({"path": ")" + path + R"(", "times": 1, "dropAfterBytes": 500000})");
+    ThreeRanges ranges(3 * kMiB, server_->BaseUrl() + path);
+    RunFirstRange(package_, ranges);
+    EXPECT_EQ(ranges.first->Status, TaskFailed);
+    EXPECT_EQ(ranges.first->RequestTimes, 1);
+    EXPECT_GT(ranges.first->DownloadedPos, 0);
+    for (const CTask* task : {ranges.second.get(), ranges.third.get()}) {
+        EXPECT_FALSE(task->Claimed) << task->TaskId;
+        EXPECT_EQ(task->Status, TaskNew) << task->TaskId;
+        EXPECT_EQ(task->DownloadedPos, task->StartPos) << task->TaskId;
+    }
+}
+
+TEST(ClaimWindowTest, WindowEndsAtItsSizeAtATouchedRangeOrAtAnotherAddress) {
+    std::vector<std::unique_ptr<CTask>> tasks;
+    for (int i = 0; i < 12; ++i) {
+        tasks.push_back(Task(i + 1, i * 4 * kMiB, (i + 1) * 4 * kMiB - 1, 48 * kMiB, "http://host/a.exe"));
+        if (i > 0) tasks[i - 1]->Next = tasks[i].get();
+    }
+    EXPECT_EQ(CDownloadThread::ClaimWindow(*tasks[0]).size(), 7u) << "32 MiB from the first byte";
+    EXPECT_TRUE(tasks[7]->Claimed);
+    EXPECT_FALSE(tasks[8]->Claimed);
+
+    tasks[10]->DownloadedPos = tasks[10]->StartPos + 1;
+    EXPECT_EQ(CDownloadThread::ClaimWindow(*tasks[8]).size(), 1u) << "stops before a range begun elsewhere";
+    EXPECT_TRUE(tasks[9]->Claimed);
+    EXPECT_TRUE(CDownloadThread::ClaimWindow(*tasks[9]).empty());
+
+    std::vector<std::unique_ptr<CTask>> other;
+    other.push_back(Task(1, 0, 99, 200, "http://host/a.exe"));
+    other.push_back(Task(2, 100, 200, 200, "http://mirror/a.exe"));
+    other[0]->Next = other[1].get();
+    EXPECT_TRUE(CDownloadThread::ClaimWindow(*other[0]).empty());
 }
 
 TEST_F(DownloadPoolTest, PackageIsOpenedOnceAndNeverTruncated) {

@@ -238,7 +238,9 @@ TEST_F(SuperDownloadFileTest, WholeBodyInsteadOfARangeIsRefused) {
     EXPECT_EQ(Download(server_->BaseUrl() + path), Code(EnumErrorCode::LengthLessThanRemote));
     EXPECT_TRUE(log.Contains(" HeaderCallback error0: http_code is 200"));
     EXPECT_TRUE(log.Contains(" lenth is error, less than remote file."));
-    EXPECT_EQ(RangesAsked(path).size(), 2u * 4u) << "each range tried four times, then left for the next call";
+    // Each range is tried four times (alone or with its neighbour), then left for the next call.
+    EXPECT_GE(RangesAsked(path).size(), 4u);
+    EXPECT_LE(RangesAsked(path).size(), 8u);
 }
 
 TEST_F(SuperDownloadFileTest, WrongTotalInTheReplyIsRefused) {
