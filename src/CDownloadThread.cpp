@@ -20,11 +20,11 @@ CDownloadThread::CDownloadThread(std::mutex& writeMutex, int packageFile, const 
     if (!curl_.valid()) LOG(INFO) << "  m_pCurl init error !!!";
 }
 
-std::vector<CTask*> CDownloadThread::ClaimWindow(const CTask& task) {
+std::vector<CTask*> CDownloadThread::ClaimWindow(const CTask& task, std::int64_t windowBytes) {
     std::vector<CTask*> window;
     const CTask* last = &task;
     for (CTask* next = task.Next; next != nullptr; next = next->Next) {
-        if (!Untouched(*next, *last) || RangeWriteEnd(*next) - task.DownloadedPos > kMaxRequestBytes) break;
+        if (!Untouched(*next, *last) || RangeWriteEnd(*next) - task.DownloadedPos > windowBytes) break;
         if (next->Claimed.exchange(true)) break;
         window.push_back(next);
         last = next;
@@ -62,7 +62,7 @@ int CDownloadThread::taskBusiness() {
         task->Status = TaskDone;
         return 1;
     }
-    window_ = ClaimWindow(*task);
+    window_ = ClaimWindow(*task, shared_.windowBytes);
     const std::int64_t end = window_.empty() ? task->EndPos : window_.back()->EndPos;
     const CURLcode result = curl_.httpDownloadContent(task->RemotePath, task->DownloadedPos, end, 0, this);
     releaseUnreached();

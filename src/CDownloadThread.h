@@ -12,20 +12,21 @@
 
 class CDownloadThread : public CThread, public IRangeDownloadThread {
 public:
-    // What the pool shares with its threads.
-    struct Shared {
-        std::atomic<bool> cancelled{false};      // the download is being stopped
-        std::atomic<long> taskTimeLimitMs{20000};
-    };
-
-    CDownloadThread(std::mutex& writeMutex, int packageFile, const Shared& shared,
-                    std::function<void()> onIdle = {});
-
     // One request asks for at most this much: the current range and the
     // free ranges after it, so that a round trip is paid per window rather
     // than per range, while every reply still ends where it was asked to
     // end and leaves its connection fit for the next request.
     static constexpr std::int64_t kMaxRequestBytes = 32 << 20;
+
+    // What the pool shares with its threads.
+    struct Shared {
+        std::atomic<bool> cancelled{false};      // the download is being stopped
+        std::atomic<long> taskTimeLimitMs{20000};
+        std::atomic<std::int64_t> windowBytes{kMaxRequestBytes};  // set by the driver
+    };
+
+    CDownloadThread(std::mutex& writeMutex, int packageFile, const Shared& shared,
+                    std::function<void()> onIdle = {});
 
     // One attempt at the current task, carried on into the free ranges
     // that follow it (claimed for this thread beforehand).
@@ -39,9 +40,9 @@ public:
     bool TransferCancelled() override { return shared_.cancelled; }
     long TaskTimeLimitMs() override { return shared_.taskTimeLimitMs; }
 
-    // Claims the untouched ranges that follow task, up to kMaxRequestBytes
-    // from its position, and returns them in package order.
-    static std::vector<CTask*> ClaimWindow(const CTask& task);
+    // Claims the untouched ranges that follow task, up to windowBytes from
+    // its position, and returns them in package order.
+    static std::vector<CTask*> ClaimWindow(const CTask& task, std::int64_t windowBytes);
 
 private:
     // Ranges of the window the reply did not reach are free again.

@@ -28,6 +28,8 @@ public:
     // Running transfers end as soon as they notice.
     void cancelTransfers() { shared_.cancelled = true; }
     void setTaskTimeLimit(long milliseconds) { shared_.taskTimeLimitMs = milliseconds; }
+    // How much one request may ask for from now on.
+    void setWindowBytes(std::int64_t bytes) { shared_.windowBytes = bytes; }
 
 private:
     int openPackage();

@@ -1,10 +1,12 @@
 #include "CDownloader.h"
 
+#include <algorithm>
 #include <cmath>
 #include <sstream>
 
 #include <easylogging++.h>
 
+#include "CLibcurlTool.h"
 #include "CTask.h"
 #include "SteadyTicks.h"
 
@@ -135,6 +137,7 @@ void CDownloader::runPass(double& savesDone) {
     started_ = true;
     settleFinishedTasks();
     updateProgress();
+    if (threadPool_.hasFreeThread()) threadPool_.setWindowBytes(WindowFor(freeBytes(), threadCount_));
     while (threadPool_.hasFreeThread()) {
         CTask* task = taskManager_.takeTodoTask();
         if (task == nullptr) break;
@@ -184,6 +187,18 @@ bool CDownloader::nothingLeftToTry() {
         return false;
     }
     return true;
+}
+
+std::int64_t CDownloader::WindowFor(std::int64_t freeBytes, int threads) {
+    return std::clamp<std::int64_t>(freeBytes / std::max(1, threads), 0, CDownloadThread::kMaxRequestBytes);
+}
+
+std::int64_t CDownloader::freeBytes() const {
+    std::int64_t free = 0;
+    for (const CTask* task : taskManager_.allTasks()) {
+        if (!task->Claimed && task->Status != TaskDone) free += RangeWriteEnd(*task) - task->DownloadedPos;
+    }
+    return free;
 }
 
 int CDownloader::doneTasks() const {

@@ -58,6 +58,9 @@ public:
 
     // "0.00B", "512B", "1.5K", "3.5M", "2G": a byte count in its largest unit.
     static std::string SizeText(std::int64_t bytes);
+    // How much one request may ask for: a share of what is still free, so
+    // that near the end every connection finishes at about the same time.
+    static std::int64_t WindowFor(std::int64_t freeBytes, int threads);
     // "T(probe);C(trace;trace;)" of the handed-out tasks, "" without a trace.
     static std::string CdnReportOf(const std::vector<CTask*>& handedOut);
 
@@ -68,6 +71,7 @@ private:
     void settleFinishedTasks();
     bool nothingLeftToTry();
     int doneTasks() const;
+    std::int64_t freeBytes() const;
     void saveTaskFile();
 
     std::string remoteUrl_;

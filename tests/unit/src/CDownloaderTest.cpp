@@ -229,20 +229,31 @@ TEST(ClaimWindowTest, WindowEndsAtItsSizeAtATouchedRangeOrAtAnotherAddress) {
         tasks.push_back(Task(i + 1, i * 4 * kMiB, (i + 1) * 4 * kMiB - 1, 48 * kMiB, "http://host/a.exe"));
         if (i > 0) tasks[i - 1]->Next = tasks[i].get();
     }
-    EXPECT_EQ(CDownloadThread::ClaimWindow(*tasks[0]).size(), 7u) << "32 MiB from the first byte";
+    EXPECT_EQ(CDownloadThread::ClaimWindow(*tasks[0], 32 * kMiB).size(), 7u) << "32 MiB from the first byte";
     EXPECT_TRUE(tasks[7]->Claimed);
     EXPECT_FALSE(tasks[8]->Claimed);
 
     tasks[10]->DownloadedPos = tasks[10]->StartPos + 1;
-    EXPECT_EQ(CDownloadThread::ClaimWindow(*tasks[8]).size(), 1u) << "stops before a range begun elsewhere";
+    EXPECT_EQ(CDownloadThread::ClaimWindow(*tasks[8], 32 * kMiB).size(), 1u) << "stops before a range begun elsewhere";
     EXPECT_TRUE(tasks[9]->Claimed);
-    EXPECT_TRUE(CDownloadThread::ClaimWindow(*tasks[9]).empty());
+    EXPECT_TRUE(CDownloadThread::ClaimWindow(*tasks[9], 32 * kMiB).empty());
+    EXPECT_TRUE(CDownloadThread::ClaimWindow(*tasks[11], 32 * kMiB).empty()) << "the last range";
+    tasks[5]->Claimed = false;
+    tasks[6]->Claimed = false;
+    EXPECT_EQ(CDownloadThread::ClaimWindow(*tasks[4], 8 * kMiB).size(), 1u) << "a smaller window near the end";
 
     std::vector<std::unique_ptr<CTask>> other;
     other.push_back(Task(1, 0, 99, 200, "http://host/a.exe"));
     other.push_back(Task(2, 100, 200, 200, "http://mirror/a.exe"));
     other[0]->Next = other[1].get();
-    EXPECT_TRUE(CDownloadThread::ClaimWindow(*other[0]).empty());
+    EXPECT_TRUE(CDownloadThread::ClaimWindow(*other[0], 32 * kMiB).empty());
+}
+
+TEST(WindowForTest, AShareOfWhatIsFreeUpToTheLargestRequest) {
+    EXPECT_EQ(CDownloader::WindowFor(1LL << 30, 4), 32 * kMiB);
+    EXPECT_EQ(CDownloader::WindowFor(40 * kMiB, 4), 10 * kMiB);
+    EXPECT_EQ(CDownloader::WindowFor(0, 4), 0);
+    EXPECT_EQ(CDownloader::WindowFor(8 * kMiB, 0), 8 * kMiB);
 }
 
 TEST_F(DownloadPoolTest, PackageIsOpenedOnceAndNeverTruncated) {
