@@ -14,6 +14,8 @@ namespace {
 
 // How long the driver waits for a thread to finish before its next pass.
 constexpr int kPassWaitMs = 10;
+// Shortest time between two saves for finished ranges.
+constexpr std::int64_t kSaveGapMs = 250;
 
 }  // namespace
 
@@ -125,8 +127,10 @@ void CDownloader::runPass(double& savesDone) {
     if (savesDone < percent / 10) {
         savesDone += 1;
         saveTaskFile();
-    } else if (doneTasks() != doneAtLastSave_ && !taskManager_.taskFileSavePending()) {
-        // Every finished range is claimed as soon as the last save is on disk.
+    } else if (doneTasks() != doneAtLastSave_ && SteadyTickMs() - lastSaveTick_ >= kSaveGapMs &&
+               !taskManager_.taskFileSavePending()) {
+        // Finished ranges are claimed as soon as the last save is on disk,
+        // at most a few times a second.
         saveTaskFile();
     }
     if (nothingLeftToTry()) {
@@ -208,6 +212,7 @@ int CDownloader::doneTasks() const {
 }
 
 void CDownloader::saveTaskFile() {
+    lastSaveTick_ = SteadyTickMs();
     doneAtLastSave_ = doneTasks();
     taskManager_.saveTaskFile();
 }

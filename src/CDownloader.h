@@ -88,6 +88,7 @@ private:
     DownloadProgress progress_;
     std::string cdnReport_;
     int doneAtLastSave_ = -1;
+    std::int64_t lastSaveTick_ = 0;
 
     std::mutex stateLock_;
     std::condition_variable stateChanged_;
