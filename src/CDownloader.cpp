@@ -30,17 +30,18 @@ CDownloader::CDownloader(std::string remoteUrl, std::string localPath, std::stri
     driver_ = std::thread(&CDownloader::downloaderThread, this);
 }
 
-CDownloader::~CDownloader() {
-    if (driver_.joinable()) {
-        {
-            std::lock_guard guard(stateLock_);
-            quit_ = true;
-        }
-        stateChanged_.notify_all();
-        threadPool_.cancelTransfers();
-        threadPool_.notifyFinishedTask();
-        driver_.join();
+CDownloader::~CDownloader() { endDriver(); }
+
+void CDownloader::endDriver() {
+    if (!driver_.joinable()) return;
+    {
+        std::lock_guard guard(stateLock_);
+        quit_ = true;
     }
+    stateChanged_.notify_all();
+    threadPool_.cancelTransfers();
+    threadPool_.notifyFinishedTask();
+    driver_.join();
 }
 
 EnumErrorCode CDownloader::downloadInit(bool, const std::string& tag, int verbose) {
@@ -84,10 +85,7 @@ void CDownloader::waitWhileRunning(int timeoutMs) {
 
 void CDownloader::close() {
     // Nothing may be released while the driver still uses it.
-    if (driver_.joinable()) {
-        threadPool_.cancelTransfers();
-        driver_.join();
-    }
+    endDriver();
     threadPool_.releaseThreads();
     taskManager_.setPackageFile(-1);
     taskManager_.clearTasks();

@@ -45,7 +45,10 @@ public:
     // and the threads.
     void close();
 
+    // Recomputes the progress figures (driver thread).
     void updateProgress();
+    // The CDN report of the handed-out tasks; taken when the driver stops
+    // (before that, only the driver's own thread may ask).
     std::string getCdnReport();
     DownloadProgress progress() const;
     bool started() const { return started_; }
@@ -66,6 +69,8 @@ public:
 
 private:
     void downloaderThread();
+    // Ends the driver thread where it stands (a stop in progress finishes first).
+    void endDriver();
     void runPass(double& savesDone);
     void stopPass();
     void settleFinishedTasks();
