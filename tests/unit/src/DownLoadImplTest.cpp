@@ -162,6 +162,7 @@ TEST_F(SuperDownloadFileTest, PreparationFailuresAreReturnedAsTheyAre) {
     const std::string path = Serve(2 * kMiB);
     package_ = dir_.str() + "/no/such/folder/package.exe";
     EXPECT_EQ(Download(server_->BaseUrl() + path), Code(EnumErrorCode::OpenLocalFileFailed));
+    CTaskFileSaver::GetInstance().Wait(package_ + ".xml");
 
     package_ = dir_.str() + "/package.exe";
     CDownLoadImpl::settings().threadCount = 0;
