@@ -131,10 +131,10 @@ void AddNumber(tinyxml2::XMLDocument& document, tinyxml2::XMLElement* parent, co
 // The resume position a task file may claim. The transfer tool moves an
 // unfinished range's position to EndPos before the byte at EndPos has
 // arrived; only a finished range may claim it.
-std::int64_t ClaimedPosition(const CTask& task) {
+std::int64_t ClaimedPosition(const CTask& task, int status) {
     const std::int64_t position = task.DownloadedPos;
     const bool inclusiveEnd = RangeWriteEnd(task) == task.EndPos + 1;
-    if (task.Status != TaskDone && inclusiveEnd && position == task.EndPos && task.EndPos > task.StartPos) {
+    if (status != TaskDone && inclusiveEnd && position == task.EndPos && task.EndPos > task.StartPos) {
         return task.EndPos - 1;
     }
     return position;
@@ -522,7 +522,7 @@ EnumErrorCode CDownloadTaskManager::loadDownloadTask(bool, const std::string& ta
     return generateDownloadTask(false, tag, verbose);
 }
 
-std::string CDownloadTaskManager::buildTaskDocument() const {
+std::string CDownloadTaskManager::buildTaskDocument(CTaskFileSaver::Claims& claims) const {
     tinyxml2::XMLDocument document;
     tinyxml2::XMLElement* root = document.NewElement("TaskInfo");
     document.InsertEndChild(root);
@@ -530,16 +530,27 @@ std::string CDownloadTaskManager::buildTaskDocument() const {
     AddNumber(document, root, "ContentLength", ContentLength);
     AddNumber(document, root, "DownloadTime", DownloadTime);
     for (const CTask* task : tasks_) {
+        // One reading of the moving fields serves the document and its claims.
+        const int status = task->Status;
+        const std::int64_t position = ClaimedPosition(*task, status);
         tinyxml2::XMLElement* element = document.NewElement("Task");
         root->InsertEndChild(element);
         AddNumber(document, element, "StartPos", task->StartPos);
         AddNumber(document, element, "EndPos", task->EndPos);
-        AddNumber(document, element, "DownloadedPos", ClaimedPosition(*task));
+        AddNumber(document, element, "DownloadedPos", position);
         AddChild(document, element, "RemotePath", task->RemotePath);
         AddChild(document, element, "LocalPath", task->LocalPath);
-        AddNumber(document, element, "TaskStatus", task->Status);
+        AddNumber(document, element, "TaskStatus", status);
         AddNumber(document, element, "TaskId", task->TaskId);
         AddNumber(document, element, "RequestTimes", task->RequestTimes);
+
+        const std::int64_t claimedEnd = status == TaskDone ? RangeWriteEnd(*task) : position;
+        if (claimedEnd <= task->StartPos) continue;
+        if (!claims.empty() && claims.back().second == task->StartPos) {
+            claims.back().second = claimedEnd;
+        } else {
+            claims.emplace_back(task->StartPos, claimedEnd);
+        }
     }
     tinyxml2::XMLPrinter printer;
     document.Print(&printer);
@@ -547,12 +558,14 @@ std::string CDownloadTaskManager::buildTaskDocument() const {
 }
 
 void CDownloadTaskManager::saveTaskFile() {
-    // The claims are read before the package is flushed, so a save never
-    // claims bytes written after its flush began.
-    std::string document = buildTaskDocument();
+    // The claims are read before the package is written out, so a save
+    // never claims bytes that arrived after its flush began.
+    CTaskFileSaver::Claims claims;
+    std::string document = buildTaskDocument(claims);
     if (document == lastSavedDocument_) return;
     lastSavedDocument_ = document;
-    CTaskFileSaver::GetInstance().Save(taskFilePath_, packageFile_, localPath_, std::move(document));
+    CTaskFileSaver::GetInstance().Save(taskFilePath_, packageFile_, localPath_, std::move(document),
+                                       std::move(claims));
 }
 
 void CDownloadTaskManager::flushTaskFile() { CTaskFileSaver::GetInstance().Wait(taskFilePath_); }

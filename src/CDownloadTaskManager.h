@@ -8,6 +8,7 @@
 
 #include <curl/curl.h>
 
+#include "CTaskFileSaver.h"
 #include "CTaskManager.h"
 #include "EnumErrorCode.h"
 
@@ -82,7 +83,7 @@ public:
 private:
     void sortLists();
     void linkNeighbours();
-    std::string buildTaskDocument() const;
+    std::string buildTaskDocument(CTaskFileSaver::Claims& claims) const;
     bool readTaskFile(std::string& text) const;
     bool rangesTileThePackage() const;
     bool claimsFitThePackage() const;

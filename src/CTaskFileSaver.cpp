@@ -1,5 +1,6 @@
 #include "CTaskFileSaver.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include <easylogging++.h>
@@ -38,9 +39,9 @@ void CTaskFileSaver::EnsureWorker() {
 }
 
 void CTaskFileSaver::Save(const std::string& taskFilePath, int packageFile, const std::string& packagePath,
-                          std::string document) {
+                          std::string document, Claims claims) {
     Job job{taskFilePath, packageFile >= 0 ? fcntl(packageFile, F_DUPFD_CLOEXEC, 0) : -1, packagePath,
-            std::move(document)};
+            std::move(document), std::move(claims)};
     std::lock_guard guard(lock_);
     if (abandon_) {
         if (job.packageFile >= 0) close(job.packageFile);
@@ -99,18 +100,20 @@ void CTaskFileSaver::Run() {
 }
 
 bool CTaskFileSaver::FlushPackage(const Job& job) {
-    struct stat facts {};
-    if (fstat(job.packageFile, &facts) != 0) return true;
-    for (off_t offset = 0; offset < facts.st_size; offset += kFlushPiece) {
-        {
-            std::lock_guard guard(lock_);
-            if (abandon_) return false;
+    // Only the claimed bytes are written out and waited for: pages still
+    // being filled are left alone, so the download never waits for the
+    // disk. Their block allocations sit in the file system's journal, which
+    // the task file's own fsync commits before the rename.
+    for (const auto& [first, end] : job.claims) {
+        for (off_t offset = first; offset < end; offset += kFlushPiece) {
+            {
+                std::lock_guard guard(lock_);
+                if (abandon_) return false;
+            }
+            sync_file_range(job.packageFile, offset, std::min<off_t>(kFlushPiece, end - offset),
+                            SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
         }
-        sync_file_range(job.packageFile, offset, kFlushPiece,
-                        SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
     }
-    // The data is on its way; this commits what the file system needs to find it.
-    fdatasync(job.packageFile);
     return true;
 }
 

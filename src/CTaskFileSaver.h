@@ -5,11 +5,14 @@
 // task file that throws away a partial download or claims bytes the package
 // does not hold. Nobody waits for the disk while a download runs.
 #include <condition_variable>
+#include <cstdint>
 #include <deque>
 #include <mutex>
 #include <set>
 #include <string>
 #include <thread>
+#include <utility>
+#include <vector>
 
 class CTaskFileSaver {
 public:
@@ -18,12 +21,16 @@ public:
     CTaskFileSaver(const CTaskFileSaver&) = delete;
     CTaskFileSaver& operator=(const CTaskFileSaver&) = delete;
 
-    // Queues the document as the next content of the task file. packageFile
-    // (duplicated here; -1 for none) is flushed first; the save is dropped
-    // when that file is no longer the package at packagePath. A queued save
-    // of the same task file that has not started is replaced.
+    // Queues the document as the next content of the task file. The claimed
+    // byte ranges of packageFile (duplicated here; -1 for none) are written
+    // out first; the save is dropped when that file is no longer the
+    // package at packagePath. A queued save of the same task file that has
+    // not started is replaced.
+    // Byte ranges [first, end) of the package a document claims.
+    using Claims = std::vector<std::pair<std::int64_t, std::int64_t>>;
+
     void Save(const std::string& taskFilePath, int packageFile, const std::string& packagePath,
-              std::string document);
+              std::string document, Claims claims);
     // True while a save of the task file is queued or running.
     bool Pending(const std::string& taskFilePath);
     // Waits until no save of the task file is queued or running.
@@ -35,6 +42,7 @@ private:
         int packageFile = -1;
         std::string packagePath;
         std::string document;
+        Claims claims;
     };
 
     CTaskFileSaver() = default;
