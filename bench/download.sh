@@ -114,33 +114,37 @@ OUT="$WORK/dl/out.bin"
 median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else printf "%.2f\n", (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 clean_outputs() { rm -f "$OUT" "$OUT".* "$WORK"/dl/*.st; }
 
-# measure LABEL VERIFY cmd... : sets WALL CPU RSS OK (medians; RSS in MiB)
-measure() {
-	local label=$1 verify=$2 walls=() cpus=() rsss=() w u s m
+# run_once LABEL VERIFY cmd... : one timed run; sets W C M G (wall, cpu, rss KiB, good 0/1)
+run_once() {
+	local label=$1 verify=$2 w u s
 	shift 2
-	OK=0
-	log "$label: $*"
-	for _ in $(seq "$RUNS"); do
-		clean_outputs
-		sync
-		/usr/bin/time -f '%e %U %S %M' -o "$WORK/time.txt" "$@" >"$WORK/run.log" 2>&1
-		local rc=$?
-		read -r w u s m < <(tail -1 "$WORK/time.txt")
-		walls+=("$w")
-		cpus+=("$(awk -v a="$u" -v b="$s" 'BEGIN { printf "%.2f", a + b }')")
-		rsss+=("$m")
-		if [ "$rc" != 0 ]; then
-			log "  run failed ($rc): $(head -c 300 "$WORK/run.log" | tr '\n' ' ')"
-		elif [ "$verify" = 0 ] || [ "$(md5sum <"$OUT" | cut -d' ' -f1)" = "$SRC_MD5" ]; then
-			OK=$((OK + 1))
-		else
-			log "  run produced a wrong file"
-		fi
-	done
 	clean_outputs
-	WALL=$(median "${walls[@]}")
-	CPU=$(median "${cpus[@]}")
-	RSS=$(awk -v k="$(median "${rsss[@]}")" 'BEGIN { printf "%.1f", k / 1024 }')
+	sync
+	/usr/bin/time -f '%e %U %S %M' -o "$WORK/time.txt" "$@" >"$WORK/run.log" 2>&1
+	local rc=$?
+	read -r w u s M < <(tail -1 "$WORK/time.txt")
+	W=$w
+	C=$(awk -v a="$u" -v b="$s" 'BEGIN { printf "%.2f", a + b }')
+	G=0
+	if [ "$rc" != 0 ]; then
+		log "  $label failed ($rc): $(head -c 300 "$WORK/run.log" | tr '\n' ' ')"
+	elif [ "$verify" = 0 ] || [ "$(md5sum <"$OUT" | cut -d' ' -f1)" = "$SRC_MD5" ]; then
+		G=1
+	else
+		log "  $label produced a wrong file"
+	fi
+	clean_outputs
+}
+
+# summarize "walls" "cpus" "rsss" "goods" : sets WALL CPU RSS OK (medians; RSS in MiB)
+summarize() {
+	# shellcheck disable=SC2086
+	WALL=$(median $1)
+	# shellcheck disable=SC2086
+	CPU=$(median $2)
+	# shellcheck disable=SC2086
+	RSS=$(awk -v k="$(median $3)" 'BEGIN { printf "%.1f", k / 1024 }')
+	OK=$(printf '%s\n' $4 | awk '{ s += $1 } END { print s + 0 }')
 }
 
 ROW='%-11s %-22s %7s %8s %7s %8s %5s\n'
@@ -167,15 +171,26 @@ for scenario in $SCENARIOS; do
 	printf "$ROW" scenario client wall MiB/s cpu_s rss_MiB md5
 	printf "$ROW" ----------- ---------------------- ------- -------- ------- -------- -----
 	best_rate=0 best_name="" ours_rate=0 ours_cpu=0 ours_rss=0 aria_cpu=0 aria_rss=0
-	for client in zembra curl aria2c-x4 axel-n4; do
-		case $client in
-		zembra) cmd=("$OURS" --any-network "$url" "$OUT") ;;
-		curl) cmd=(curl -sf -o "$OUT" "$url") ;;
-		aria2c-x4) cmd=(aria2c -x4 -s4 -k4M -q --allow-overwrite=true --auto-file-renaming=false
-			--summary-interval=0 -d "$WORK/dl" -o out.bin "$url") ;;
-		axel-n4) cmd=(axel -q -n 4 -o "$OUT" "$url") ;;
-		esac
-		measure "$scenario/$client" 1 "${cmd[@]}"
+	clients=(zembra curl aria2c-x4 axel-n4)
+	declare -A walls=() cpus=() rsss=() goods=()
+	# Runs go round the clients, so that a slow phase of the machine hits
+	# every client alike rather than all runs of one.
+	for run in $(seq "$RUNS"); do
+		for client in "${clients[@]}"; do
+			case $client in
+			zembra) cmd=("$OURS" --any-network "$url" "$OUT") ;;
+			curl) cmd=(curl -sf -o "$OUT" "$url") ;;
+			aria2c-x4) cmd=(aria2c -x4 -s4 -k4M -q --allow-overwrite=true --auto-file-renaming=false
+				--summary-interval=0 -d "$WORK/dl" -o out.bin "$url") ;;
+			axel-n4) cmd=(axel -q -n 4 -o "$OUT" "$url") ;;
+			esac
+			log "$scenario/$client run $run: ${cmd[*]}"
+			run_once "$scenario/$client" 1 "${cmd[@]}"
+			walls[$client]+="$W " cpus[$client]+="$C " rsss[$client]+="$M " goods[$client]+="$G "
+		done
+	done
+	for client in "${clients[@]}"; do
+		summarize "${walls[$client]}" "${cpus[$client]}" "${rsss[$client]}" "${goods[$client]}"
 		mibs=$(rate "$WALL")
 		printf "$ROW" "$scenario" "$client" "$WALL" "$mibs" "$CPU" "$RSS" "$OK/$RUNS"
 		if [ "$client" = zembra ]; then
@@ -187,6 +202,7 @@ for scenario in $SCENARIOS; do
 			[ "$client" = aria2c-x4 ] && aria_cpu=$CPU aria_rss=$RSS
 		fi
 	done
+	unset walls cpus rsss goods
 	printf '%s: ours / best peer (%s) = %s in MiB/s; CPU s ours / aria2c = %s; peak RSS ours / aria2c = %s\n' \
 		"$scenario" "$best_name" "$(ratio "$ours_rate" "$best_rate")" "$(ratio "$ours_cpu" "$aria_cpu")" \
 		"$(ratio "$ours_rss" "$aria_rss")"
@@ -197,10 +213,17 @@ printf '\n'
 printf "$ROW" md5 tool wall MiB/s cpu_s rss_MiB ok
 printf "$ROW" ----------- ---------------------- ------- -------- ------- -------- -----
 cat "$SRC" >/dev/null # both read from the page cache
-measure "md5/checkMD5" 0 "$OURS" --md5 "$SRC" "$SRC_MD5"
+md5_walls="" md5_cpus="" md5_rsss="" md5_goods="" ssl_walls="" ssl_cpus="" ssl_rsss="" ssl_goods=""
+for run in $(seq "$RUNS"); do
+	run_once "md5/checkMD5" 0 "$OURS" --md5 "$SRC" "$SRC_MD5"
+	md5_walls+="$W " md5_cpus+="$C " md5_rsss+="$M " md5_goods+="$G "
+	run_once "md5/openssl" 0 openssl dgst -md5 "$SRC"
+	ssl_walls+="$W " ssl_cpus+="$C " ssl_rsss+="$M " ssl_goods+="$G "
+done
+summarize "$md5_walls" "$md5_cpus" "$md5_rsss" "$md5_goods"
 ours_md5=$(rate "$WALL")
 printf "$ROW" md5 checkMD5 "$WALL" "$ours_md5" "$CPU" "$RSS" "$OK/$RUNS"
-measure "md5/openssl" 0 openssl dgst -md5 "$SRC"
+summarize "$ssl_walls" "$ssl_cpus" "$ssl_rsss" "$ssl_goods"
 openssl_md5=$(rate "$WALL")
 printf "$ROW" md5 "openssl dgst -md5" "$WALL" "$openssl_md5" "$CPU" "$RSS" "$OK/$RUNS"
 printf 'md5: checkMD5 / openssl dgst -md5 = %s in MiB/s\n' "$(ratio "$ours_md5" "$openssl_md5")"
