@@ -10,6 +10,7 @@ PACKAGES=(
   googletest libgtest-dev libgmock-dev
   binutils osslsigncode curl zip unzip lldb-14
   libcpp-httplib-dev
+  nginx libnginx-mod-http-echo aria2 axel time
 )
 
 missing=()

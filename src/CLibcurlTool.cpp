@@ -29,10 +29,20 @@ struct EasyHandleFree {
 };
 
 // Writes the whole buffer at the offset; returns how much was written.
+// Bytes handed to the kernel per write call: one page. A longer call lets
+// the page cache allocate a larger folio for it, and on virtual machines
+// that hand free memory back to their host such folios often come from
+// memory the host must first bring back, page by page: on such a machine a
+// 1 GiB download written in 8 to 32 KiB calls often took several times as
+// long as one written page by page. A page per call costs a system call
+// per page and nothing else.
+const std::size_t kWriteCallBytes = static_cast<std::size_t>(sysconf(_SC_PAGESIZE) > 0 ? sysconf(_SC_PAGESIZE) : 4096);
+
 std::size_t PositionedWrite(int fd, const char* data, std::size_t length, std::int64_t offset) {
     std::size_t done = 0;
     while (done < length) {
-        const ssize_t written = ::pwrite(fd, data + done, length - done, static_cast<off_t>(offset + done));
+        const std::size_t piece = std::min(length - done, kWriteCallBytes);
+        const ssize_t written = ::pwrite(fd, data + done, piece, static_cast<off_t>(offset + done));
         if (written < 0 && errno == EINTR) continue;
         if (written <= 0) break;
         done += static_cast<std::size_t>(written);
@@ -47,6 +57,15 @@ std::string TextUpToLineEnd(const std::string& line, std::size_t from) {
     if (from >= line.size()) return {};
     const auto end = line.find("\r\n", from);
     return line.substr(from, end == std::string::npos ? std::string::npos : end - from);
+}
+
+// The first byte of "Content-Range: bytes A-B/T", or -1 when it has none.
+std::int64_t ContentRangeFirstByte(const std::string& line) {
+    const auto bytes = line.find("bytes");
+    if (bytes == std::string::npos) return -1;
+    const auto digits = line.find_first_of("0123456789", bytes);
+    if (digits == std::string::npos) return -1;
+    return LeadingInt64(std::string_view(line).substr(digits));
 }
 
 void StoreTrace(CTask& task, const std::string& trace) {
@@ -75,7 +94,7 @@ void ReopenUnfinishedRangeEnd(const HeaderContext& context, CTask& task) {
     const bool inclusiveEnd = RangeWriteEnd(task) == task.EndPos + 1;
     if (!inclusiveEnd || context.lastByteWritten) return;
     std::lock_guard guard(context.thread->WriteMutex());
-    if (task.DownloadedPos == task.EndPos && task.EndPos > context.rangeStart) {
+    if (task.DownloadedPos == task.EndPos && task.EndPos > std::max(context.rangeStart, task.StartPos)) {
         task.DownloadedPos = task.EndPos - 1;
         LOG(INFO) << " Thread: " << task.TaskId << " range end not received, resume at " << task.DownloadedPos;
     }
@@ -131,42 +150,161 @@ int CLibcurlTool::figureError(CURLcode code) {
     return 1;
 }
 
-std::size_t CLibcurlTool::downloadFunc(char* data, std::size_t size, std::size_t count, void* userData) {
-    auto* context = static_cast<HeaderContext*>(userData);
-    CTask* task = context->thread->CurrentTask();
-    const std::size_t arrived = size * count;
+namespace {
+
+// True once the task's range holds every byte it owns.
+bool RangeFilled(const CTask& task, const HeaderContext& context) {
+    const std::int64_t writeEnd = RangeWriteEnd(task);
+    if (writeEnd == task.EndPos + 1) return context.lastByteWritten;
+    return task.DownloadedPos == writeEnd;
+}
+
+// Writes what fits of the chunk into the current task, under the write
+// mutex; returns how many bytes were written.
+std::size_t WriteIntoTask(HeaderContext& context, CTask& task, const char* data, std::size_t length) {
+    const std::int64_t position = task.DownloadedPos;
+    const std::int64_t writeEnd = RangeWriteEnd(task);
+    // Once the byte at an inclusive EndPos is written, the position rests
+    // at EndPos and every further byte is surplus.
+    const bool rangeFilled = context.lastByteWritten && writeEnd == task.EndPos + 1;
+    const std::int64_t room = position < 0 || rangeFilled ? 0 : std::max<std::int64_t>(0, writeEnd - position);
+    const auto wanted = static_cast<std::size_t>(std::min<std::int64_t>(room, static_cast<std::int64_t>(length)));
     std::size_t written = 0;
-    std::int64_t position = 0;
-    {
-        std::lock_guard guard(context->thread->WriteMutex());
-        position = task->DownloadedPos;
-        const std::int64_t writeEnd = RangeWriteEnd(*task);
-        // Once the byte at an inclusive EndPos is written, the position rests
-        // at EndPos and every further byte is surplus.
-        const bool rangeFilled = context->lastByteWritten && writeEnd == task->EndPos + 1;
-        const std::int64_t room =
-            position < 0 || rangeFilled ? 0 : std::max<std::int64_t>(0, writeEnd - position);
-        const auto wanted =
-            static_cast<std::size_t>(std::min<std::int64_t>(room, static_cast<std::int64_t>(arrived)));
-        if (data != nullptr && wanted > 0) {
-            written = PositionedWrite(context->thread->PackageFile(), data, wanted, position);
-        }
-        // Only bytes that reached the file move the position, so a failed
-        // write is fetched again instead of being counted as done.
-        if (position + static_cast<std::int64_t>(arrived) > task->EndPos && written == wanted && wanted > 0) {
-            task->DownloadedPos = task->EndPos;
-            if (writeEnd == task->EndPos + 1) context->lastByteWritten = true;
-        } else {
-            task->DownloadedPos = position + static_cast<std::int64_t>(written);
-        }
-        position = task->DownloadedPos;
+    if (data != nullptr && wanted > 0) {
+        written = PositionedWrite(context.thread->PackageFile(), data, wanted, position);
     }
-    if (written < arrived) {
-        LOG(INFO) << " Thread: " << task->TaskId << " Write Error. Task id：" << task->TaskId
-                  << " Download to:" << position << " Receive:" << count << " Write:" << written
-                  << " Task EndPos:" << task->EndPos;
+    // Only bytes that reached the file move the position, so a failed
+    // write is fetched again instead of being counted as done.
+    if (position + static_cast<std::int64_t>(length) > task.EndPos && written == wanted && wanted > 0) {
+        task.DownloadedPos = task.EndPos;
+        if (writeEnd == task.EndPos + 1) context.lastByteWritten = true;
+    } else {
+        task.DownloadedPos = position + static_cast<std::int64_t>(written);
     }
     return written;
+}
+
+}  // namespace
+
+namespace {
+
+// Bytes the task can still take at its position.
+std::int64_t TaskRoom(const HeaderContext& context, const CTask& task) {
+    const std::int64_t position = task.DownloadedPos;
+    const std::int64_t writeEnd = RangeWriteEnd(task);
+    const bool rangeFilled = context.lastByteWritten && writeEnd == task.EndPos + 1;
+    return position < 0 || rangeFilled ? 0 : std::max<std::int64_t>(0, writeEnd - position);
+}
+
+// Writes the collected bytes into the task; false when not all of them
+// reached the file. Called with the write mutex held.
+bool FlushPending(HeaderContext& context, CTask& task) {
+    if (context.pendingBytes == 0) return true;
+    const std::size_t written = WriteIntoTask(context, task, context.pending, context.pendingBytes);
+    const bool complete = written == context.pendingBytes;
+    context.pendingBytes = 0;
+    return complete;
+}
+
+void LogWriteError(const CTask& task, std::size_t received, std::size_t written) {
+    LOG(INFO) << " Thread: " << task.TaskId << " Write Error. Task id：" << task.TaskId
+              << " Download to:" << task.DownloadedPos << " Receive:" << received << " Write:" << written
+              << " Task EndPos:" << task.EndPos;
+}
+
+// The current task is full and the reply goes on. Past the range asked for
+// the bytes are surplus; within it, the thread names the task they belong
+// to. Returns that task, or null when the reply ends here (endedAtBoundary
+// tells a clean end from surplus). Called with the write mutex held.
+CTask* TaskAfter(HeaderContext& context, CTask& task) {
+    const std::int64_t nextByte = RangeWriteEnd(task);
+    const bool askedFor = context.rangeEnd >= nextByte && (task.ContentLength <= 0 || nextByte < task.ContentLength);
+    if (!askedFor) return nullptr;
+    CTask* next = context.thread->ContinueWith(task);
+    if (next == nullptr || next->DownloadedPos != nextByte) {
+        context.endedAtBoundary = true;
+        return nullptr;
+    }
+    context.lastByteWritten = false;
+    context.taskStarted = std::chrono::steady_clock::now();
+    return next;
+}
+
+// Every chunk written at once, as it arrives.
+std::size_t WriteThrough(HeaderContext& context, const char* data, std::size_t arrived, std::size_t count) {
+    std::size_t consumed = 0;
+    CTask* task = context.thread->CurrentTask();
+    for (;;) {
+        std::unique_lock guard(context.thread->WriteMutex());
+        const std::size_t rest = arrived - consumed;
+        const std::size_t written = WriteIntoTask(context, *task, data + (data ? consumed : 0), rest);
+        consumed += written;
+        if (consumed == arrived) return arrived;
+        if (written < rest && !RangeFilled(*task, context)) break;  // the write itself failed
+        CTask* next = TaskAfter(context, *task);
+        if (next == nullptr) {
+            if (context.endedAtBoundary) return consumed;
+            break;
+        }
+        task = next;
+    }
+    LogWriteError(*task, count, consumed);
+    return consumed;
+}
+
+// Chunks collected and written in large pieces.
+std::size_t WriteCollected(HeaderContext& context, const char* data, std::size_t arrived, std::size_t count) {
+    if (data == nullptr) return 0;
+    std::size_t consumed = 0;
+    CTask* task = context.thread->CurrentTask();
+    for (;;) {
+        const std::int64_t room = TaskRoom(context, *task) - static_cast<std::int64_t>(context.pendingBytes);
+        const std::size_t take = static_cast<std::size_t>(std::min<std::int64_t>(
+            {room, static_cast<std::int64_t>(arrived - consumed),
+             static_cast<std::int64_t>(context.pendingCapacity - context.pendingBytes)}));
+        std::memcpy(context.pending + context.pendingBytes, data + consumed, take);
+        context.pendingBytes += take;
+        consumed += take;
+        const bool taskFull = static_cast<std::int64_t>(take) == room;
+        if (!taskFull && context.pendingBytes < context.pendingCapacity) return arrived;  // all collected
+        std::unique_lock guard(context.thread->WriteMutex());
+        if (!FlushPending(context, *task)) {
+            LogWriteError(*task, count, 0);
+            return 0;
+        }
+        if (consumed == arrived) return arrived;
+        if (!taskFull) continue;
+        CTask* next = TaskAfter(context, *task);
+        if (next == nullptr) {
+            if (context.endedAtBoundary) return consumed;
+            LogWriteError(*task, count, consumed);
+            return consumed;
+        }
+        task = next;
+    }
+}
+
+}  // namespace
+
+std::size_t CLibcurlTool::downloadFunc(char* data, std::size_t size, std::size_t count, void* userData) {
+    auto* context = static_cast<HeaderContext*>(userData);
+    const std::size_t arrived = size * count;
+    if (context->pending == nullptr) return WriteThrough(*context, data, arrived, count);
+    return WriteCollected(*context, data, arrived, count);
+}
+
+int CLibcurlTool::TransferProgress(void* userData, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    auto* context = static_cast<HeaderContext*>(userData);
+    if (context->thread->TransferCancelled()) {
+        context->cancelled = true;
+        return 1;
+    }
+    const auto elapsed = std::chrono::steady_clock::now() - context->taskStarted;
+    if (elapsed > std::chrono::milliseconds(context->thread->TaskTimeLimitMs())) {
+        context->timedOut = true;
+        return 1;
+    }
+    return 0;
 }
 
 std::size_t CLibcurlTool::HeaderCallback(char* line, std::size_t size, std::size_t count, void* userData) {
@@ -208,6 +346,11 @@ std::size_t CLibcurlTool::HeaderCallback(char* line, std::size_t size, std::size
             LOG(INFO) << " HeaderCallback error1: " << task.ContentLength << " != " << text;
             return 0;
         }
+        // Bytes of another range would land at this range's offset.
+        if (ContentRangeFirstByte(text) != context->rangeStart) {
+            LOG(INFO) << " HeaderCallback error4: " << context->rangeStart << " != " << text;
+            return 0;
+        }
     }
     return accepted;
 }
@@ -242,6 +385,13 @@ CURLcode CLibcurlTool::httpDownloadContent(const std::string& url, std::int64_t 
     curl_easy_reset(curl_);
     HeaderList headers(curl_slist_append(nullptr, kUserAgentHeader));
     HeaderContext context{curl_, thread, start, false};
+    context.rangeEnd = end;
+    context.taskStarted = std::chrono::steady_clock::now();
+    if (!writeBuffer_) writeBuffer_.reset(new (std::nothrow) char[kWriteBufferBytes]);
+    if (writeBuffer_) {
+        context.pending = writeBuffer_.get();
+        context.pendingCapacity = kWriteBufferBytes;
+    }
 
     curl_easy_setopt(curl_, CURLOPT_HTTPHEADER, headers.get());
     curl_easy_setopt(curl_, CURLOPT_URL, url.c_str());
@@ -253,7 +403,12 @@ CURLcode CLibcurlTool::httpDownloadContent(const std::string& url, std::int64_t 
     curl_easy_setopt(curl_, CURLOPT_WRITEDATA, &context);
     curl_easy_setopt(curl_, CURLOPT_HEADERFUNCTION, &CLibcurlTool::HeaderCallback);
     curl_easy_setopt(curl_, CURLOPT_HEADERDATA, &context);
-    curl_easy_setopt(curl_, CURLOPT_TIMEOUT, 20L);
+    // The time limit applies to each task of the reply, not to the whole
+    // reply, so it is kept by the progress callback.
+    curl_easy_setopt(curl_, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(curl_, CURLOPT_XFERINFOFUNCTION, &CLibcurlTool::TransferProgress);
+    curl_easy_setopt(curl_, CURLOPT_XFERINFODATA, &context);
+    curl_easy_setopt(curl_, CURLOPT_BUFFERSIZE, kDownloadBufferBytes);
     curl_easy_setopt(curl_, CURLOPT_CONNECTTIMEOUT, 3L);
     curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYPEER, 0L);
     const CURLcode verifyPeer = curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYPEER, 0L);
@@ -262,8 +417,21 @@ CURLcode CLibcurlTool::httpDownloadContent(const std::string& url, std::int64_t 
         figureError(verifyPeer);
         return verifyPeer;
     }
-    const CURLcode result = curl_easy_perform(curl_);
-    ReopenUnfinishedRangeEnd(context, task);
+    CURLcode result = curl_easy_perform(curl_);
+    bool flushed = true;
+    {
+        // What arrived before the reply ended is as good as any other byte.
+        std::lock_guard guard(thread->WriteMutex());
+        flushed = FlushPending(context, *thread->CurrentTask());
+    }
+    if (!flushed) {
+        LogWriteError(*thread->CurrentTask(), 0, 0);
+        if (result == CURLE_OK || context.endedAtBoundary) result = CURLE_WRITE_ERROR;
+        context.endedAtBoundary = false;
+    }
+    ReopenUnfinishedRangeEnd(context, *thread->CurrentTask());
+    if (result == CURLE_WRITE_ERROR && context.endedAtBoundary) return CURLE_OK;
+    if (result == CURLE_ABORTED_BY_CALLBACK && context.timedOut) result = CURLE_OPERATION_TIMEDOUT;
     if (result != CURLE_OK) figureError(result);
     return result;
 }

@@ -3,8 +3,10 @@
 // four operations (range download into the shared package file, header
 // probe, GET into a string, POST) and the callbacks that carry them. Every
 // operation returns libcurl's CURLcode; none throws.
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include <curl/curl.h>
@@ -18,7 +20,21 @@ struct HeaderContext {
     CURL* handle = nullptr;
     IRangeDownloadThread* thread = nullptr;
     std::int64_t rangeStart = 0;        // first byte asked for
-    bool lastByteWritten = false;       // the byte at an inclusive EndPos arrived
+    bool lastByteWritten = false;       // the byte at the current task's inclusive EndPos arrived
+    // Last byte asked for; bytes up to it may run on into the following
+    // tasks. -1: no more than the current task.
+    std::int64_t rangeEnd = -1;
+    bool endedAtBoundary = false;       // the thread ended the reply after a full task
+    bool cancelled = false;             // the thread asked to stop
+    bool timedOut = false;              // one task took longer than its limit
+    std::chrono::steady_clock::time_point taskStarted{};
+    // Bytes received for the current task and not yet written: a range
+    // download collects them so that the package gets few, large writes
+    // (libcurl hands over at most 16 KiB at a time). Null: every chunk is
+    // written at once.
+    char* pending = nullptr;
+    std::size_t pendingCapacity = 0;
+    std::size_t pendingBytes = 0;
 };
 
 class CLibcurlTool {
@@ -36,7 +52,11 @@ public:
     CLibcurlTool& operator=(const CLibcurlTool&) = delete;
 
     // Downloads bytes start..end (inclusive) of url into the thread's package
-    // file at its task's DownloadedPos, advancing it. The fourth argument is
+    // file at its task's DownloadedPos, advancing it. When end lies past the
+    // current task, the reply runs on into the tasks the thread hands over
+    // (IRangeDownloadThread::ContinueWith); the thread ending it at a task
+    // boundary is a success. Each task may take TaskTimeLimitMs before the
+    // transfer fails with CURLE_OPERATION_TIMEDOUT. The fourth argument is
     // not used.
     CURLcode httpDownloadContent(const std::string& url, std::int64_t start, std::int64_t end,
                                  std::int64_t unused, IRangeDownloadThread* thread);
@@ -51,6 +71,9 @@ public:
     CURLcode HttpPost(const std::string& url, const std::string& body, std::string* reply,
                       const std::string& unused);
 
+    // False when libcurl gave no handle; every request then fails.
+    bool valid() const { return curl_ != nullptr; }
+
     // Logs the text of a failed CURLcode; returns 1.
     int figureError(CURLcode code);
 
@@ -59,9 +82,16 @@ public:
     static std::size_t HeaderCallback(char* line, std::size_t size, std::size_t count, void* context);
     static std::size_t writeToStream(char* data, std::size_t size, std::size_t count, void* stream);
     static std::size_t appendToString(char* data, std::size_t size, std::size_t count, void* string);
+    static int TransferProgress(void* context, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
+
+    // Receive buffer of a range download, and how much of it is collected
+    // before each write into the package.
+    static constexpr long kDownloadBufferBytes = 512L << 10;
+    static constexpr std::size_t kWriteBufferBytes = 512u << 10;
 
 private:
     CURL* curl_ = nullptr;
+    std::unique_ptr<char[]> writeBuffer_;
 };
 
 // The log text of a failed CURLcode (with its leading blank).

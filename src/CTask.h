@@ -1,7 +1,7 @@
 #pragma once
 // One byte range of a package download. The driver thread reads the status,
-// the id and the download position while a download thread changes them,
-// so those three are atomic.
+// the id, the download position and the failure count while a download
+// thread changes them, so those are atomic.
 #include <atomic>
 #include <cstdint>
 #include <string>
@@ -29,5 +29,15 @@ public:
     // Next byte to write; the range is complete when it equals EndPos.
     std::atomic<std::int64_t> DownloadedPos{0};
     std::int64_t ContentLength = 0;   // length of the whole package, 0 when unknown
-    int RequestTimes = 0;             // failed attempts of this task in this run
+    std::atomic<int> RequestTimes{0};  // failed attempts of this task in this run
+
+    // Bookkeeping of one run, never saved.
+    // Set once a download thread owns the range: the driver handing it out
+    // and a thread carrying its transfer on into it both claim it first, so
+    // no two connections ever write the same range.
+    std::atomic<bool> Claimed{false};
+    // The range that follows this one in the package, or null.
+    CTask* Next = nullptr;
+    // Driver clock (ms) before which a failed range is not handed out again.
+    std::int64_t RetryAt = 0;
 };

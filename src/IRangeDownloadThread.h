@@ -16,4 +16,15 @@ public:
     virtual std::mutex& WriteMutex() = 0;
     // File descriptor of the shared package file, open for writing.
     virtual int PackageFile() = 0;
+
+    // A request may ask for more than the current task when the ranges after
+    // it are free: once the current task is full and the reply goes on, the
+    // thread is asked for the task the following bytes belong to. It returns
+    // that task, now current, or null to end the transfer at this boundary.
+    // Called with the write mutex held.
+    virtual CTask* ContinueWith(CTask& /*filled*/) { return nullptr; }
+    // True when the transfer should end now (the download is being stopped).
+    virtual bool TransferCancelled() { return false; }
+    // How long one task may take before its transfer counts as timed out.
+    virtual long TaskTimeLimitMs() { return 20000; }
 };
