@@ -36,6 +36,7 @@ bool HeadlessInstallRequested() {
 HeadlessInstallWindow::Options::Options()
     : labels(ReadEmbeddedConfigureLabels()),
       installRoot(platform::ProgramFilesDir() + "/Zembra"),
+      worker([](IInstallWindowPort& window) { InstallUIMainWnd::InstallThreadFunc(&window); }),
       print([](const std::string& line) {
           std::printf("%s\n", line.c_str());
           std::fflush(stdout);

@@ -5,6 +5,11 @@
 
 #include <easylogging++.h>
 
+#include "Common/CrashHandler.h"
+#include "Common/install_ui_mainwnd/EnginePackageTransfer.h"
+#include "Common/install_ui_mainwnd/IInstallWindowPort.h"
+#include "Common/install_ui_mainwnd/InstallWorker.h"
+#include "Common/install_ui_mainwnd/LoggerFlowAnalytics.h"
 #include "Common/install_ui_mainwnd/PackageFiles.h"
 #include "Common/install_ui_mainwnd/ProductLanguageRecord.h"
 #include "Common/install_ui_mainwnd/ProxySettings.h"
@@ -26,6 +31,15 @@ Deletion DeleteFile(const std::string& path) {
 }
 
 }  // namespace
+
+unsigned int InstallUIMainWnd::InstallThreadFunc(void* window) {
+    PrepareThreadForCrashHandling();
+    if (window == nullptr) return static_cast<unsigned int>(-1);
+    LoggerFlowAnalytics analytics;
+    EnginePackageTransfer transfer;
+    InstallWorker worker(*static_cast<IInstallWindowPort*>(window), InstallWorker::Services(analytics, transfer));
+    return static_cast<unsigned int>(worker.Run());
+}
 
 std::string InstallUIMainWnd::GetPackageFileName(const std::string& extraDownloadUrlLabel,
                                                  const std::string& softwareVersion) {
