@@ -34,4 +34,9 @@ bool AlternateSignalStack::Install() {
     return true;
 }
 
+bool InstallThreadSignalStack() {
+    thread_local AlternateSignalStack stack;
+    return stack.Install();
+}
+
 }  // namespace platform

@@ -25,4 +25,9 @@ private:
     std::size_t mappedSize_ = 0;
 };
 
+// Gives the calling thread its own alternate signal stack, freed when the
+// thread ends. Every thread the program starts calls this first, so that a
+// fatal-signal handler still runs when that thread overflows its stack.
+bool InstallThreadSignalStack();
+
 }  // namespace platform

@@ -6,25 +6,12 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/AsciiText.h"
 #include "platform/Process.h"
 
 namespace platform {
 
 namespace {
-
-std::string Lower(std::string_view text) {
-    std::string lowered(text);
-    std::transform(lowered.begin(), lowered.end(), lowered.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return lowered;
-}
-
-std::string_view Trim(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos) return {};
-    const auto last = text.find_last_not_of(" \t\r\n");
-    return text.substr(first, last - first + 1);
-}
 
 struct HostDefault {
     const char* key;
@@ -51,7 +38,7 @@ constexpr HostDefault kHostDefaults[] = {
 
 std::string CompiledDefault(std::string_view key) {
     for (const auto& entry : kHostDefaults) {
-        if (Lower(entry.key) == Lower(key)) return entry.value;
+        if (AsciiLower(entry.key) == AsciiLower(key)) return entry.value;
     }
     return "";
 }
@@ -73,27 +60,27 @@ IniFile IniFile::Parse(std::string_view text) {
     while (start <= text.size()) {
         auto end = text.find('\n', start);
         if (end == std::string_view::npos) end = text.size();
-        const std::string_view line = Trim(text.substr(start, end - start));
+        const std::string_view line = TrimBlanks(text.substr(start, end - start));
         start = end + 1;
         if (line.empty() || line.front() == ';' || line.front() == '#') continue;
         if (line.front() == '[') {
             const auto close = line.find(']');
-            section = Lower(Trim(line.substr(1, close == std::string_view::npos ? line.size() - 1 : close - 1)));
+            section = AsciiLower(TrimBlanks(line.substr(1, close == std::string_view::npos ? line.size() - 1 : close - 1)));
             continue;
         }
         const auto equals = line.find('=');
         if (equals == std::string_view::npos || equals == 0) continue;
-        const std::string key = Lower(Trim(line.substr(0, equals)));
+        const std::string key = AsciiLower(TrimBlanks(line.substr(0, equals)));
         // The first occurrence wins, as with the profile reader.
-        file.sections_[section].emplace(key, std::string(Trim(line.substr(equals + 1))));
+        file.sections_[section].emplace(key, std::string(TrimBlanks(line.substr(equals + 1))));
     }
     return file;
 }
 
 std::optional<std::string> IniFile::GetString(std::string_view section, std::string_view key) const {
-    const auto found = sections_.find(Lower(section));
+    const auto found = sections_.find(AsciiLower(section));
     if (found == sections_.end()) return std::nullopt;
-    const auto value = found->second.find(Lower(key));
+    const auto value = found->second.find(AsciiLower(key));
     if (value == found->second.end()) return std::nullopt;
     return value->second;
 }

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/AsciiText.h"
+
 namespace platform {
 
 namespace {
@@ -49,18 +51,6 @@ constexpr LocaleRow kLocales[] = {
 
 constexpr int kEnglishUnitedStates = 0x0409;
 
-std::string Upper(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return text;
-}
-
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
 }  // namespace
 
 UiLocale UiLocaleFromName(std::string_view localeName) {
@@ -68,14 +58,14 @@ UiLocale UiLocaleFromName(std::string_view localeName) {
     std::string_view rest = localeName;
     std::string modifier;
     if (const auto at = rest.find('@'); at != std::string_view::npos) {
-        modifier = Lower(std::string(rest.substr(at + 1)));
+        modifier = AsciiLower(rest.substr(at + 1));
         rest = rest.substr(0, at);
     }
     if (const auto dot = rest.find('.'); dot != std::string_view::npos) rest = rest.substr(0, dot);
     const auto underscore = rest.find('_');
-    const std::string language = Lower(std::string(rest.substr(0, underscore)));
+    const std::string language = AsciiLower(rest.substr(0, underscore));
     UiLocale locale;
-    locale.country = underscore == std::string_view::npos ? "" : Upper(std::string(rest.substr(underscore + 1)));
+    locale.country = underscore == std::string_view::npos ? "" : AsciiUpper(rest.substr(underscore + 1));
     if (language.empty() || language == "c" || language == "posix") {
         locale.languageId = kEnglishUnitedStates;
         if (locale.country.empty()) locale.country = "US";

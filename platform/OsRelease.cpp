@@ -5,16 +5,11 @@
 #include <sstream>
 #include <sys/utsname.h>
 
+#include "platform/AsciiText.h"
+
 namespace platform {
 
 namespace {
-
-std::string_view Trim(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t\r");
-    if (first == std::string_view::npos) return {};
-    const auto last = text.find_last_not_of(" \t\r");
-    return text.substr(first, last - first + 1);
-}
 
 // Shell-style value: "double quoted" (with \ escapes), 'single quoted', or bare.
 std::string Unquote(std::string_view value) {
@@ -43,13 +38,13 @@ OsRelease ParseOsRelease(std::string_view text) {
     OsRelease release;
     while (!text.empty()) {
         const auto end = text.find('\n');
-        const std::string_view line = Trim(text.substr(0, end));
+        const std::string_view line = TrimBlanks(text.substr(0, end));
         text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
         if (line.empty() || line.front() == '#') continue;
         const auto equals = line.find('=');
         if (equals == std::string_view::npos || equals == 0) continue;
-        const std::string_view key = Trim(line.substr(0, equals));
-        const std::string value = Unquote(Trim(line.substr(equals + 1)));
+        const std::string_view key = TrimBlanks(line.substr(0, equals));
+        const std::string value = Unquote(TrimBlanks(line.substr(equals + 1)));
         if (key == "ID") release.id = value;
         else if (key == "NAME") release.name = value;
         else if (key == "PRETTY_NAME") release.prettyName = value;

@@ -11,18 +11,12 @@
 
 #include <json/json.h>
 
+#include "platform/AsciiText.h"
 #include "platform/Folders.h"
 
 namespace platform {
 
 namespace {
-
-std::string Lower(const std::string& text) {
-    std::string lowered = text;
-    std::transform(lowered.begin(), lowered.end(), lowered.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return lowered;
-}
 
 std::string FolderOf(const std::string& path) {
     const auto slash = path.find_last_of('/');
@@ -70,9 +64,9 @@ bool SaveStore(const std::string& path, const Json::Value& root) {
 // Names compare case-insensitively; the spelling first written is kept.
 std::string FindMember(const Json::Value& object, const std::string& name) {
     if (!object.isObject()) return "";
-    const std::string wanted = Lower(name);
+    const std::string wanted = AsciiLower(name);
     for (const std::string& member : object.getMemberNames()) {
-        if (Lower(member) == wanted) return member;
+        if (AsciiLower(member) == wanted) return member;
     }
     return "";
 }

@@ -83,9 +83,7 @@ bool InstanceBeacon::Listen(const std::string& windowClass, std::function<void()
     fd_ = fd;
     stopping_ = false;
     listener_ = std::thread([this, onShowRequest = std::move(onShowRequest)] {
-        // A crash on this thread must still reach the process's crash handler.
-        thread_local AlternateSignalStack signalStack;
-        signalStack.Install();
+        InstallThreadSignalStack();
         while (!stopping_) {
             if (!WaitReadable(fd_, 200)) continue;
             const int client = accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC);

@@ -4,6 +4,7 @@
 
 #include "reportsdk/CManagement.h"
 #include "reportsdk/DeliveryClaim.h"
+#include "platform/AlternateSignalStack.h"
 
 namespace {
 
@@ -15,7 +16,10 @@ constexpr int kCollectorAccepted = 200;
 CNetworkCommunicate::CNetworkCommunicate(CManagement& management, Timings timings, Poster poster)
     : management_(management), timings_(timings), poster_(std::move(poster)) {
     curl_global_init(CURL_GLOBAL_ALL);
-    sender_ = std::thread([this] { SenderLoop(); });
+    sender_ = std::thread([this] {
+        platform::InstallThreadSignalStack();
+        SenderLoop();
+    });
 }
 
 CNetworkCommunicate::~CNetworkCommunicate() {

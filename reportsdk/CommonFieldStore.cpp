@@ -7,6 +7,8 @@
 #include <sstream>
 #include <string_view>
 
+#include "platform/AsciiText.h"
+
 namespace CommonFields {
 
 namespace {
@@ -63,9 +65,7 @@ std::string LookUpCrossEndId(int type, const std::string& executablePath) {
 }
 
 bool IsReservedName(const std::string& name) {
-    std::string lower = name;
-    std::transform(lower.begin(), lower.end(), lower.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    const std::string lower = platform::AsciiLower(name);
     return std::find(kReservedNames.begin(), kReservedNames.end(), lower) != kReservedNames.end();
 }
 

@@ -17,25 +17,19 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 
+#include "platform/AsciiText.h"
 #include "platform/Locale.h"
 
 namespace DeviceFacts {
 
 namespace {
 
-std::string Trimmed(std::string text) {
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string::npos) return "";
-    const auto last = text.find_last_not_of(" \t\r\n");
-    return text.substr(first, last - first + 1);
-}
-
 // A small system file's first line; "" when it cannot be read.
 std::string FirstLineOf(const std::string& path) {
     std::ifstream in(path);
     std::string line;
     if (!in || !std::getline(in, line)) return "";
-    return Trimmed(line.substr(0, 4096));
+    return std::string(platform::TrimBlanks(std::string_view(line).substr(0, 4096)));
 }
 
 std::string MachineId() {
@@ -84,11 +78,8 @@ std::string RootUuidFromFstab() {
 }
 
 std::string RootFilesystemUuid() {
-    std::string uuid = RootUuidFromDeviceLinks();
-    if (uuid.empty()) uuid = RootUuidFromFstab();
-    std::transform(uuid.begin(), uuid.end(), uuid.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return uuid;
+    const std::string uuid = RootUuidFromDeviceLinks();
+    return platform::AsciiLower(uuid.empty() ? RootUuidFromFstab() : uuid);
 }
 
 std::vector<NetworkAdapter> ListAdapters() {

@@ -20,6 +20,7 @@
 #include "Common/TextNumbers.h"
 #include "SingleUserLog.h"
 #include "SteadyTicks.h"
+#include "platform/AsciiText.h"
 
 namespace {
 
@@ -27,12 +28,6 @@ constexpr int kLengthAttempts = 10;
 
 void ReportFlowError(const char* code) {
     CSingleUserLog::GetInstance().AddUserLogEvent("Other", "FlowError", code, false);
-}
-
-// Header names are matched without regard to case: HTTP/2 replies send them in lower case.
-std::string LowerCase(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
-    return text;
 }
 
 // Text from `from` up to the next "\r\n" (or the end).
@@ -271,7 +266,7 @@ std::int64_t CDownloadTaskManager::getContentLength(CURLcode& code, std::string&
         LOG(INFO) << " before getContentLength GetHeader";
         code = tool.httpGet(remoteUrl_, 0, 0, 0, headers, responseCode);
         LOG(INFO) << " after getContentLength GetHeader";
-        const std::string lower = LowerCase(headers);
+        const std::string lower = platform::AsciiLower(headers);
         if (std::string cdn = CdnTextOf(headers, lower); !cdn.empty()) cdnText = std::move(cdn);
         if (responseCode != 200) {
             cdnText.clear();

@@ -9,6 +9,7 @@
 #include "CLibcurlTool.h"
 #include "CTask.h"
 #include "SteadyTicks.h"
+#include "platform/AlternateSignalStack.h"
 
 namespace {
 
@@ -98,6 +99,7 @@ void CDownloader::close() {
 // --- driver ------------------------------------------------------------------
 
 void CDownloader::downloaderThread() {
+    platform::InstallThreadSignalStack();
     double savesDone = 0;
     for (;;) {
         {

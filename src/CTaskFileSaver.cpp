@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include "platform/Folders.h"
+#include "platform/AlternateSignalStack.h"
 
 namespace {
 
@@ -77,6 +78,7 @@ void CTaskFileSaver::Wait(const std::string& taskFilePath) {
 }
 
 void CTaskFileSaver::Run() {
+    platform::InstallThreadSignalStack();
     std::unique_lock guard(lock_);
     for (;;) {
         changed_.wait(guard, [&] { return abandon_ || !queue_.empty(); });

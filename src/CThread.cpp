@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "CTask.h"
+#include "platform/AlternateSignalStack.h"
 
 CThread::CThread(std::mutex& writeMutex, std::function<void()> onIdle)
     : writeMutex_(writeMutex), onIdle_(std::move(onIdle)) {}
@@ -62,6 +63,7 @@ bool CThread::waitForExit(int timeoutMs) {
 }
 
 void CThread::ThreadFunc() {
+    platform::InstallThreadSignalStack();
     const long id = syscall(SYS_gettid);
     for (;;) {
         if (status == ThreadIdle) {

@@ -6,6 +6,7 @@
 #include <easylogging++.h>
 
 #include "CLibcurlTool.h"
+#include "platform/AsciiText.h"
 #include "platform/LocalSettings.h"
 #include "platform/RegistryStore.h"
 
@@ -17,12 +18,6 @@ constexpr const char* kErrorReportPath = "/api/exception/send";
 // The report bodies were built in buffers of these sizes, terminator included.
 constexpr std::size_t kRedirectBodyBuffer = 2048;
 constexpr std::size_t kVerificationBodyBuffer = 1024;
-
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
 
 // The longest prefix of at most limit bytes that does not end inside a
 // UTF-8 character.
@@ -48,7 +43,7 @@ std::string GetUrlHost(const std::string& address) {
     if (slashAfterDot == std::string::npos) return "";
     const auto slashBeforeDot = address.rfind('/', firstDot);
     if (slashBeforeDot == std::string::npos) return "";
-    return Lower(address.substr(slashBeforeDot + 1, slashAfterDot - slashBeforeDot - 1));
+    return platform::AsciiLower(address.substr(slashBeforeDot + 1, slashAfterDot - slashBeforeDot - 1));
 }
 
 int GetHostType(const std::string& address) {
@@ -56,7 +51,7 @@ int GetHostType(const std::string& address) {
     if (host.size() < 2) return 10;
     if (host.starts_with("dl.") || host.starts_with("cdn.")) return 10;
     if (host.find("ali") != std::string::npos) return 12;
-    const std::string mirror = Lower(platform::HostsValue("MirrorHost"));
+    const std::string mirror = platform::AsciiLower(platform::HostsValue("MirrorHost"));
     if (!mirror.empty() && host == mirror) return 13;
     return 11;
 }

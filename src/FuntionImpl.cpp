@@ -17,6 +17,7 @@
 
 #include "SignatureTrustResult.h"
 #include "SingleUserLog.h"
+#include "platform/AsciiText.h"
 #include "platform/CodeSignatureVerifier.h"
 #include "platform/ElfVersionNote.h"
 #include "platform/Folders.h"
@@ -59,20 +60,6 @@ constexpr std::size_t kModulePathBuffer = 260;
 // NetFrameCheck.db lines were read in pieces of at most this many characters.
 constexpr std::size_t kDatabaseLineLimit = 1023;
 constexpr int kDiskFull = 112;
-
-std::string Lower(std::string_view text) {
-    std::string lowered(text);
-    std::transform(lowered.begin(), lowered.end(), lowered.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return lowered;
-}
-
-std::string_view Trim(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t\r\n");
-    if (first == std::string_view::npos) return {};
-    const auto last = text.find_last_not_of(" \t\r\n");
-    return text.substr(first, last - first + 1);
-}
 
 // The path without its enclosing double quotes.
 std::string Unquoted(const std::string& quoted) {
@@ -231,7 +218,7 @@ struct ProcessNames {
 
 ProcessNames ProcessNamesOf(const std::string& path) {
     ProcessNames names;
-    names.name = Lower(FileNameOf(path));
+    names.name = platform::AsciiLower(FileNameOf(path));
     if (names.name.size() >= 3) names.temporaryName = names.name.substr(0, names.name.size() - 3) + "tmp";
     return names;
 }
@@ -240,8 +227,8 @@ ProcessNames ProcessNamesOf(const std::string& path) {
 // comes from the executable's path when that can be read.
 bool RunsNamed(const platform::ProcessInfo& process, const ProcessNames& names) {
     constexpr std::size_t kCommLength = 15;
-    const std::string executableName = Lower(FileNameOf(process.executable));
-    const std::string shortName = Lower(process.name);
+    const std::string executableName = platform::AsciiLower(FileNameOf(process.executable));
+    const std::string shortName = platform::AsciiLower(process.name);
     for (const std::string* wanted : {&names.name, &names.temporaryName}) {
         if (wanted->empty()) continue;
         if (!executableName.empty() && executableName == *wanted) return true;
@@ -288,7 +275,7 @@ int StartTargetMainExe(const std::string& quotedPath, bool direct) {
 
 int FindProcessByFullPath(const std::string& path) {
     const ProcessNames names = ProcessNamesOf(path);
-    const std::string full = Lower(path);
+    const std::string full = platform::AsciiLower(path);
     const std::vector<platform::ProcessInfo> processes = platform::ListProcesses();
     if (processes.empty()) return -2;
     const pid_t self = ::getpid();
@@ -301,7 +288,7 @@ int FindProcessByFullPath(const std::string& path) {
         if (::kill(process.pid, 0) != 0) continue;
         const std::string module = process.executable.substr(0, kModulePathBuffer - 1);
         LOG(INFO) << " Get proc info: " << module.size() << ", " << module.size();
-        const std::string lowered = Lower(module);
+        const std::string lowered = platform::AsciiLower(module);
         if (module.empty() || (lowered != full && lowered.find(".tmp") == std::string::npos)) continue;
         result = process.pid;
         const bool ended = platform::TerminateProcess(process.pid);
@@ -341,8 +328,8 @@ std::string ReadNeededNetFrameworkVersion(const std::string& databasePath) {
         }
         const auto equals = line.find('=');
         if (!inSettings || equals == std::string::npos || equals == 0) return true;
-        if (Trim(std::string_view(line).substr(0, equals)) != "NetFrameworkVersion") return true;
-        needed = std::string(Trim(std::string_view(line).substr(equals + 1)));
+        if (platform::TrimBlanks(std::string_view(line).substr(0, equals)) != "NetFrameworkVersion") return true;
+        needed = std::string(platform::TrimBlanks(std::string_view(line).substr(equals + 1)));
         return false;
     });
     return AnsiToUtf8(needed);
@@ -515,11 +502,11 @@ ScreenScale ScreenScaleFrom(const ScreenSources& sources) {
         std::string_view resources = sources.xresources;
         while (!resources.empty()) {
             const auto end = resources.find('\n');
-            const std::string_view line = Trim(resources.substr(0, end));
+            const std::string_view line = platform::TrimBlanks(resources.substr(0, end));
             resources = end == std::string_view::npos ? std::string_view() : resources.substr(end + 1);
             const auto colon = line.find(':');
-            if (colon == std::string_view::npos || Trim(line.substr(0, colon)) != "Xft.dpi") continue;
-            const double dpi = std::strtod(std::string(Trim(line.substr(colon + 1))).c_str(), nullptr);
+            if (colon == std::string_view::npos || platform::TrimBlanks(line.substr(0, colon)) != "Xft.dpi") continue;
+            const double dpi = std::strtod(std::string(platform::TrimBlanks(line.substr(colon + 1))).c_str(), nullptr);
             if (sane(dpi / 96.0)) screen.scale = dpi / 96.0;
         }
     }
@@ -547,7 +534,7 @@ ScreenScale GetScreenScale() {
     for (const auto& entry : std::filesystem::directory_iterator("/sys/class/drm", error)) outputs.push_back(entry.path());
     std::sort(outputs.begin(), outputs.end());
     for (const auto& output : outputs) {
-        if (Trim(ReadSmallFile(output + "/status", 64)) != "connected") continue;
+        if (platform::TrimBlanks(ReadSmallFile(output + "/status", 64)) != "connected") continue;
         sources.outputModes = ReadSmallFile(output + "/modes", 4096);
         break;
     }

@@ -5,6 +5,8 @@
 #include <memory>
 #include <mutex>
 
+#include "platform/AsciiText.h"
+
 namespace {
 
 constexpr int kPaidSites[] = {2, 8, 74, 84, 206, 293, 305, 338};
@@ -12,17 +14,11 @@ constexpr int kChinaSites[] = {54, 93, 290, 354};
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
 bool HasBingMarker(const std::string& url) { return Contains(url, "_bing_") || Contains(url, "_bing."); }
 
 // The marker made of the row's brand word; never matches without one.
 bool HasBrandMarker(const std::string& url, const std::string& brandWord, const char* suffix) {
-    return !brandWord.empty() && Contains(url, "_" + Lower(brandWord) + suffix);
+    return !brandWord.empty() && Contains(url, "_" + platform::AsciiLower(brandWord) + suffix);
 }
 
 std::string ApplyRule(const ChannelRow& row, const std::string& url) {
@@ -123,7 +119,7 @@ std::string ChannelNameIn(const ChannelTable& table, int siteId, const std::stri
     const auto row = std::find_if(table.rows.begin(), table.rows.end(),
                                   [siteId](const ChannelRow& candidate) { return candidate.siteId == siteId; });
     if (row == table.rows.end()) return std::to_string(siteId);
-    return ApplyRule(*row, Lower(downloadUrl));
+    return ApplyRule(*row, platform::AsciiLower(downloadUrl));
 }
 
 std::string ChannelNameOf(int siteId, const std::string& downloadUrl) {

@@ -49,7 +49,6 @@ struct CrashFilterState {
 CrashFilterState g_state;
 std::atomic<bool> g_installed{false};
 std::atomic<bool> g_crashClaimed{false};
-thread_local platform::AlternateSignalStack t_alternateStack;
 
 std::uint64_t CurrentThreadTag() { return static_cast<std::uint64_t>(pthread_self()); }
 
@@ -287,7 +286,7 @@ void InstallUnhandledExceptionHandler() {
     PrepareThreadForCrashHandling();
 }
 
-void PrepareThreadForCrashHandling() { t_alternateStack.Install(); }
+void PrepareThreadForCrashHandling() { platform::InstallThreadSignalStack(); }
 
 void RefreshCrashHandlerPaths() {
     const std::string logFilePath = CSingleUserLog::GetInstance().GetLogFilePath();

@@ -14,6 +14,7 @@
 #include "SingleUserLog.h"
 #include "platform/Folders.h"
 #include "platform/LocalSettings.h"
+#include "platform/AlternateSignalStack.h"
 
 namespace {
 
@@ -74,6 +75,7 @@ HeadlessInstallWindow::Outcome HeadlessInstallWindow::Run() {
 
 void HeadlessInstallWindow::StartWorker() {
     worker_ = std::thread([this] {
+        platform::InstallThreadSignalStack();
         options_.worker(*this);
         {
             std::lock_guard guard(lock_);

@@ -8,10 +8,11 @@
 // tests) instead of itself, since the probe is not the installer.
 #include <cstdlib>
 #include <string>
-#include <thread>
+#include <mutex>
 
 #include <easylogging++.h>
 
+#include "CThread.h"
 #include "Common/CrashHandler.h"
 #include "Common/EmbeddedLabels.h"
 #include "Common/wWndMain.h"
@@ -37,6 +38,12 @@ extern "C" __attribute__((noinline)) long CrashProbeRecurse(long depth) {
     if (depth > g_recursionLimit) return depth;
     return CrashProbeRecurse(depth + 1) + frame[0];
 }
+
+class OverflowingWorker : public CThread {
+public:
+    using CThread::CThread;
+    int taskBusiness() override { return static_cast<int>(CrashProbeRecurse(0)); }
+};
 
 // The run name comes from the embedded configuration, as in start-up, so
 // the probe's log lands in the folder the relaunched installer packs.
@@ -66,10 +73,13 @@ int main(int argc, char** argv) {
     if (mode == "null") CrashProbeNullWrite();
     if (mode == "abort") CrashProbeAbort();
     if (mode == "overflow") {
-        std::thread([] {
-            PrepareThreadForCrashHandling();
-            CrashProbeRecurse(0);
-        }).join();
+        // On one of the download pool's threads, which prepare their own
+        // signal stack without being told.
+        std::mutex writeMutex;
+        OverflowingWorker worker(writeMutex);
+        worker.init();
+        worker.doTask(nullptr);
+        worker.waitForExit(60'000);
     }
     return 3;
 }

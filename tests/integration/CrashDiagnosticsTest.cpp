@@ -16,6 +16,7 @@
 #include "support/InstallerSandbox.h"
 #include "support/MinidumpReader.h"
 #include "support/TempDir.h"
+#include "support/LoopbackPort.h"
 
 namespace fs = std::filesystem;
 using testsupport::DevServer;
@@ -58,18 +59,6 @@ std::vector<std::string> Keys(const std::map<std::string, std::string>& map) {
     std::vector<std::string> keys;
     for (const auto& [key, value] : map) keys.push_back(key);
     return keys;
-}
-
-int ClosedPort() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    close(fd);
-    return ntohs(address.sin_port);
 }
 
 // lldb's backtrace of a dump, or nullopt when lldb is not installed.
@@ -241,7 +230,7 @@ TEST_F(CrashDiagnosticsTest, ALogNameWithoutUnderscoreUploadsAsNoName) {
 }
 
 TEST_F(CrashDiagnosticsTest, AnUnreachableServiceLeavesTheArchiveAndTheCopy) {
-    sandbox_.WriteSettings("[Hosts]\nLogUpload=http://127.0.0.1:" + std::to_string(ClosedPort()) + "\n");
+    sandbox_.WriteSettings("[Hosts]\nLogUpload=http://127.0.0.1:" + std::to_string(testsupport::ClosedLoopbackPort()) + "\n");
     const std::string logName = std::string(kRunName) + "_20260101000000000.log";
     WriteRunLog(logName, "crashed\n");
     WriteRunLog(logName + ".dmp", "MDMP-crash");

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "support/DevServer.h"
+#include "support/DevServerSuite.h"
 #include "support/TempDir.h"
 
 using testsupport::DevServer;
@@ -67,27 +67,14 @@ Reply Fetch(const std::string& url, const Request& request = {}) {
     return reply;
 }
 
-class DevServerTest : public ::testing::Test {
+class DevServerTest : public testsupport::DevServerSuite {
 protected:
     static void SetUpTestSuite() {
-        server_ = new DevServer();
+        StartServer(DevServer::Options{});
         server_->AddPatternFile("/pkg/file.bin", 100);
     }
-    static void TearDownTestSuite() {
-        delete server_;
-        server_ = nullptr;
-    }
-    void SetUp() override {
-        ASSERT_TRUE(server_->Started()) << server_->Output();
-        server_->ClearRules();
-    }
-
     static std::string Url(const std::string& path) { return server_->BaseUrl() + path; }
-
-    static DevServer* server_;
 };
-
-DevServer* DevServerTest::server_ = nullptr;
 
 TEST_F(DevServerTest, RangesAreAnsweredExactly) {
     const Reply middle = Fetch(Url("/pkg/file.bin"), {.range = "5-9"});

@@ -4,6 +4,8 @@
 #include <cctype>
 #include <fstream>
 
+#include "platform/AsciiText.h"
+
 namespace packagefiles {
 
 namespace {
@@ -18,12 +20,6 @@ std::string CutUtf8(std::string text, std::size_t bytes) {
     std::size_t end = bytes;
     while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
     text.resize(end);
-    return text;
-}
-
-std::string Lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     return text;
 }
 
@@ -66,7 +62,7 @@ std::optional<std::string> ReadMarkerLine(const std::string& path) {
 bool MarkerKeepsPackage(const Marker& marker, const std::string& softwareVersion, const std::string& md5,
                         const std::string& md5Extra) {
     if (marker.checksum.empty() || marker.version != softwareVersion) return false;
-    const std::string checksum = Lower(marker.checksum);
+    const std::string checksum = platform::AsciiLower(marker.checksum);
     return checksum == md5 || checksum == md5Extra;
 }
 

@@ -3,16 +3,13 @@
 #include <cctype>
 #include <cstdlib>
 
-namespace {
+#include "platform/AsciiText.h"
 
-std::string Upper(std::string text) {
-    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    return text;
-}
+namespace {
 
 std::string Variable(const EnvironmentReader& environment, const std::string& lowerName) {
     std::string value = environment(lowerName.c_str());
-    return value.empty() ? environment(Upper(lowerName).c_str()) : value;
+    return value.empty() ? environment(platform::AsciiUpper(lowerName).c_str()) : value;
 }
 
 }  // namespace

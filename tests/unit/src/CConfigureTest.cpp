@@ -9,7 +9,7 @@
 #include "CConfigure.h"
 #include "Common/EmbeddedLabels.h"
 #include "SingleUserLog.h"
-#include "support/DevServer.h"
+#include "support/DevServerSuite.h"
 #include "support/LogCapture.h"
 #include "support/TempDir.h"
 
@@ -169,17 +169,11 @@ TEST(ConfigureLinksTest, StoredLinksWinOverTheDefaults) {
 
 // The query and the parse against the devserver, with the settings file
 // pointing the service hosts at it.
-class ConfigureQueryTest : public ::testing::Test {
+class ConfigureQueryTest : public testsupport::DevServerSuite {
 protected:
-    static void SetUpTestSuite() { server_ = new DevServer(); }
-    static void TearDownTestSuite() {
-        delete server_;
-        server_ = nullptr;
-    }
-
     void SetUp() override {
-        ASSERT_TRUE(server_->Started());
-        server_->ClearRules();
+        DevServerSuite::SetUp();
+        if (HasFatalFailure()) return;
         server_->ClearRecords();
         WriteSettings("", server_->HttpsBaseUrl(), server_->HttpsBaseUrl());
         configure_.SetOsInfoSource([] { return OsNameAndVersion{"Debian GNU/Linux 12 (bookworm)", 12.0f}; });
@@ -204,13 +198,10 @@ protected:
 
     std::vector<testsupport::DevServerRecord> Queries() const { return server_->RecordsFor("/queryDownloaderV2"); }
 
-    static DevServer* server_;
     TempDir dir_;
     ScopedEnv settings_{"ZEMBRA_SETTINGS_FILE", dir_.str() + "/qk_downloader.cfg"};
     CConfigure configure_{499, 1033, 412};
 };
-
-DevServer* ConfigureQueryTest::server_ = nullptr;
 
 TEST_F(ConfigureQueryTest, ReplyFillsTheRecordFromTheService) {
     LogCapture log;

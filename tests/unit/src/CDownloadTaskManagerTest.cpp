@@ -14,7 +14,7 @@
 #include "CTaskFileSaver.h"
 #include "SingleUserLog.h"
 #include "SteadyTicks.h"
-#include "support/DevServer.h"
+#include "support/DevServerSuite.h"
 #include "support/LogCapture.h"
 #include "support/TempDir.h"
 
@@ -102,16 +102,12 @@ TEST(CutPackageTest, AbsurdSettingsAreBounded) {
     EXPECT_EQ(CDownloadTaskManager::CutPackage(10485760, 100000000, 0).count, 2);
 }
 
-class TaskManagerTest : public ::testing::Test {
+class TaskManagerTest : public testsupport::DevServerSuite {
 protected:
-    static void SetUpTestSuite() { server_ = new DevServer(DevServer::Options{false, ""}); }
-    static void TearDownTestSuite() {
-        delete server_;
-        server_ = nullptr;
-    }
+    static void SetUpTestSuite() { StartServer(DevServer::Options{false, ""}); }
     void SetUp() override {
-        ASSERT_TRUE(server_->Started());
-        server_->ClearRules();
+        DevServerSuite::SetUp();
+        if (HasFatalFailure()) return;
         package_ = dir_.str() + "/package.bin";
         taskFile_ = package_ + ".xml";
     }
@@ -135,14 +131,12 @@ protected:
         return stat(package_.c_str(), &facts) == 0;
     }
 
-    static DevServer* server_;
     static int served_;
     TempDir dir_;
     std::string package_;
     std::string taskFile_;
 };
 
-DevServer* TaskManagerTest::server_ = nullptr;
 int TaskManagerTest::served_ = 0;
 
 TEST_F(TaskManagerTest, GenerationCutsTheProbedLength) {

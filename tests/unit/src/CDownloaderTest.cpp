@@ -18,7 +18,7 @@
 #include "CTaskFileSaver.h"
 #include "CThread.h"
 #include "platform/Process.h"
-#include "support/DevServer.h"
+#include "support/DevServerSuite.h"
 #include "support/LogCapture.h"
 #include "support/TempDir.h"
 
@@ -107,16 +107,12 @@ TEST(ThreadPoolTest, EveryThreadBusyMeansNoHandOut) {
     EXPECT_TRUE(log.Contains(" end wait threads exit"));
 }
 
-class DownloadPoolTest : public ::testing::Test {
+class DownloadPoolTest : public testsupport::DevServerSuite {
 protected:
-    static void SetUpTestSuite() { server_ = new DevServer(DevServer::Options{false, ""}); }
-    static void TearDownTestSuite() {
-        delete server_;
-        server_ = nullptr;
-    }
+    static void SetUpTestSuite() { StartServer(DevServer::Options{false, ""}); }
     void SetUp() override {
-        ASSERT_TRUE(server_->Started());
-        server_->ClearRules();
+        DevServerSuite::SetUp();
+        if (HasFatalFailure()) return;
         package_ = dir_.str() + "/package.bin";
     }
     void TearDown() override { CTaskFileSaverWait(package_ + ".xml"); }
@@ -131,13 +127,11 @@ protected:
         return count;
     }
 
-    static DevServer* server_;
     static int served_;
     TempDir dir_;
     std::string package_;
 };
 
-DevServer* DownloadPoolTest::server_ = nullptr;
 int DownloadPoolTest::served_ = 0;
 
 TEST_F(DownloadPoolTest, CompleteButUnmarkedRangeIsDoneWithoutARequest) {

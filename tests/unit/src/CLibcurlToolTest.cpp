@@ -12,7 +12,7 @@
 #include "CLibcurlTool.h"
 #include "CTask.h"
 #include "IRangeDownloadThread.h"
-#include "support/DevServer.h"
+#include "support/DevServerSuite.h"
 #include "support/LogCapture.h"
 #include "support/TempDir.h"
 
@@ -50,21 +50,17 @@ private:
                                          << ", first difference at " << (mismatch.first - actual.begin());
 }
 
-class CLibcurlToolTest : public ::testing::Test {
+class CLibcurlToolTest : public testsupport::DevServerSuite {
 protected:
     static void SetUpTestSuite() {
-        server_ = new DevServer();
+        StartServer(DevServer::Options{});
         server_->AddPatternFile("/pkg/app.exe", kPackageSize);
         server_->AddPatternFile("/pkg/app.bin", kPackageSize);
     }
-    static void TearDownTestSuite() {
-        delete server_;
-        server_ = nullptr;
-    }
 
     void SetUp() override {
-        ASSERT_TRUE(server_->Started());
-        server_->ClearRules();
+        DevServerSuite::SetUp();
+        if (HasFatalFailure()) return;
         packagePath_ = dir_.str() + "/package";
         fd_ = ::open(packagePath_.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
         ASSERT_GE(fd_, 0);
@@ -93,15 +89,12 @@ protected:
         return ReadFile(packagePath_).substr(static_cast<std::size_t>(offset), static_cast<std::size_t>(length));
     }
 
-    static DevServer* server_;
     TempDir dir_;
     std::string packagePath_;
     int fd_ = -1;
     std::mutex mutex_;
     CLibcurlTool tool_;
 };
-
-DevServer* CLibcurlToolTest::server_ = nullptr;
 
 TEST_F(CLibcurlToolTest, ExactRangeLandsAtItsOffsetAndEndsAtEndPos) {
     auto second = Writer("/pkg/app.exe", kRange, 2 * kRange - 1);

@@ -12,6 +12,7 @@
 #include "Common/ZipArchiveWriter.h"
 #include "SingleUserLog.h"
 #include "support/TempDir.h"
+#include "support/LoopbackPort.h"
 
 namespace fs = std::filesystem;
 using testsupport::ReadFile;
@@ -55,19 +56,6 @@ std::vector<std::string> NamesOf(const std::vector<ZipEntry>& entries) {
     return names;
 }
 
-// A local port nobody listens on.
-int ClosedPort() {
-    const int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    socklen_t length = sizeof address;
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    close(fd);
-    return ntohs(address.sin_port);
-}
-
 // A run's log folder in a temporary APPDATA, with the upload service
 // pointing at a port where nothing answers.
 class PackAndUploadTest : public testing::Test {
@@ -77,7 +65,7 @@ protected:
           workRoot_("ZEMBRA_WORK_ROOT", dir_.str() + "/work"),
           settings_("ZEMBRA_SETTINGS_FILE",
                     dir_.WriteFile("qk_downloader.cfg",
-                                   "[Hosts]\nLogUpload=http://127.0.0.1:" + std::to_string(ClosedPort()) + "\n")) {
+                                   "[Hosts]\nLogUpload=http://127.0.0.1:" + std::to_string(testsupport::ClosedLoopbackPort()) + "\n")) {
         CSingleUserLog::GetInstance().InitLogPaths("packrun");
         logDir_ = CSingleUserLog::GetInstance().GetLogDir();
     }
@@ -178,7 +166,7 @@ TEST(UploadLogArchiveTest, ShortPathsAndUnreachableServices) {
     const std::string archive = dir.WriteFile("20260304050607008.zip", "PK");
     ScopedEnv settings("ZEMBRA_SETTINGS_FILE",
                        dir.WriteFile("qk_downloader.cfg",
-                                     "[Hosts]\nLogUpload=http://127.0.0.1:" + std::to_string(ClosedPort()) + "\n"));
+                                     "[Hosts]\nLogUpload=http://127.0.0.1:" + std::to_string(testsupport::ClosedLoopbackPort()) + "\n"));
     EXPECT_EQ(UploadLogArchive(archive, "", "QKDownload2900", "1.0.0.0", "default"), -3);
 }
 

@@ -13,7 +13,7 @@
 #include "DownLoadImpl.h"
 #include "EnumErrorCode.h"
 #include "IDownloadProgressTarget.h"
-#include "support/DevServer.h"
+#include "support/DevServerSuite.h"
 #include "support/LogCapture.h"
 #include "support/TempDir.h"
 
@@ -44,16 +44,12 @@ private:
     std::vector<std::pair<std::int64_t, std::int64_t>> calls_;
 };
 
-class SuperDownloadFileTest : public ::testing::Test {
+class SuperDownloadFileTest : public testsupport::DevServerSuite {
 protected:
-    static void SetUpTestSuite() { server_ = new DevServer(DevServer::Options{false, ""}); }
-    static void TearDownTestSuite() {
-        delete server_;
-        server_ = nullptr;
-    }
+    static void SetUpTestSuite() { StartServer(DevServer::Options{false, ""}); }
     void SetUp() override {
-        ASSERT_TRUE(server_->Started());
-        server_->ClearRules();
+        DevServerSuite::SetUp();
+        if (HasFatalFailure()) return;
         package_ = dir_.str() + "/package.exe";
         CDownLoadImpl::settings() = CDownLoadImpl::Settings{};
         // The machine under test may have no network interface but loopback.
@@ -87,7 +83,6 @@ protected:
         return ReadFile(package_) == DevServer::PatternBytes(0, static_cast<std::uint64_t>(size));
     }
 
-    static DevServer* server_;
     static int served_;
     TempDir dir_;
     std::string package_;
@@ -95,7 +90,6 @@ protected:
     RecordingTarget target_;
 };
 
-DevServer* SuperDownloadFileTest::server_ = nullptr;
 int SuperDownloadFileTest::served_ = 0;
 
 TEST_F(SuperDownloadFileTest, DownloadsThePackageAndReportsItsProgress) {

@@ -9,6 +9,7 @@
 #include "LogLines.h"
 #include "platform/RegistryStore.h"
 #include "support/TempDir.h"
+#include "support/LoopbackPort.h"
 
 namespace {
 
@@ -150,16 +151,9 @@ TEST_F(DownloadSourceTest, ReportIsPostedAndTheReplyLogged) {
 }
 
 TEST_F(DownloadSourceTest, UnreachableServiceCostsOnlyTheAttempt) {
-    // A port nobody listens on: take a free one and let it go.
-    const int probe = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ASSERT_EQ(::bind(probe, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(::getsockname(probe, reinterpret_cast<sockaddr*>(&address), &length), 0);
-    ::close(probe);
-    Settings("[Hosts]\nErrorReport=http://127.0.0.1:" + std::to_string(ntohs(address.sin_port)) + "\n");
+    const int closedPort = testsupport::ClosedLoopbackPort();
+    ASSERT_NE(closedPort, 0);
+    Settings("[Hosts]\nErrorReport=http://127.0.0.1:" + std::to_string(closedPort) + "\n");
     EXPECT_EQ(SendErrorReport(1, kRedirectReportCode, "a", "b"), 7);  // could not connect
     EXPECT_TRUE(log_.Has(" Send error report1, response is , return 7"));
 }

@@ -1,0 +1,15 @@
+#pragma once
+// Case folding and trimming for protocol and file texts: ASCII letters only,
+// whatever the process locale, so UTF-8 bytes pass through untouched.
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+std::string AsciiLower(std::string_view text);
+std::string AsciiUpper(std::string_view text);
+
+// The text without leading and trailing blanks (spaces, tabs, CR, LF).
+std::string_view TrimBlanks(std::string_view text);
+
+}  // namespace platform
