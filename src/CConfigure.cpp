@@ -2,8 +2,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 
 #include <easylogging++.h>
 #include <tinyxml2.h>
@@ -12,6 +10,7 @@
 #include "Common/EmbeddedLabels.h"
 #include "Common/TextNumbers.h"
 #include "DownloadSource.h"
+#include "FuntionImpl.h"
 #include "SingleUserLog.h"
 #include "platform/LocalSettings.h"
 
@@ -31,10 +30,9 @@ const char* const kProductUrlLabels[kLanguageCount] = {
 };
 
 OsNameAndVersion LocalOsNameAndVersion() {
-    std::ifstream in("/etc/os-release");
-    std::ostringstream text;
-    text << in.rdbuf();
-    return OsInfoFromOsRelease(text.str());
+    OsNameAndVersion os;
+    os.name = FuntionImpl::GetOsNameAndVersion(os.version);
+    return os;
 }
 
 std::string WithoutLineBreaks(std::string text) {
@@ -130,23 +128,6 @@ std::string BoundedUtf8(std::string_view text, std::size_t maxCodePoints) {
 
 std::string ProductUrlLabel(int language) {
     return language >= 0 && language < kLanguageCount ? kProductUrlLabels[language] : "";
-}
-
-OsNameAndVersion OsInfoFromOsRelease(std::string_view text) {
-    OsNameAndVersion info{"Linux", 0};
-    std::istringstream lines{std::string(text)};
-    for (std::string line; std::getline(lines, line);) {
-        const auto equals = line.find('=');
-        if (equals == std::string::npos) continue;
-        std::string value = line.substr(equals + 1);
-        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
-            value = value.substr(1, value.size() - 2);
-        }
-        const std::string key = line.substr(0, equals);
-        if (key == "PRETTY_NAME" && !value.empty()) info.name = value;
-        if (key == "VERSION_ID") info.version = std::strtof(value.c_str(), nullptr);
-    }
-    return info;
 }
 
 CConfigure::CConfigure(int downloaderId, int languageId, int siteId)

@@ -61,7 +61,8 @@ public:
     void SetDefaultLinks(const std::string& licenceUrl, const std::string& privacyUrl);
 
     // Where the query takes the OS name and version number from. The
-    // default reads /etc/os-release; tests inject their own.
+    // default (also after an empty source) is the installer's own OS facts,
+    // FuntionImpl::GetOsNameAndVersion; tests inject their own.
     using OsInfoSource = std::function<OsNameAndVersion()>;
     void SetOsInfoSource(OsInfoSource source);
 
@@ -120,5 +121,3 @@ std::optional<std::string> DownloaderFragment(std::string_view reply);
 std::string BoundedUtf8(std::string_view text, std::size_t maxCodePoints);
 // The label naming the after-install page for a UI language ("" outside the table).
 std::string ProductUrlLabel(int language);
-// The OS name and version number from an os-release text (PRETTY_NAME, VERSION_ID).
-OsNameAndVersion OsInfoFromOsRelease(std::string_view text);

@@ -1,5 +1,6 @@
 // The product configuration: its pure rules, the embedded labels, and the
 // download-information query and reply parse against the devserver.
+#include <fstream>
 #include <gtest/gtest.h>
 #include <tinyxml2.h>
 
@@ -83,16 +84,6 @@ TEST(ConfigureRulesTest, ProductPageLabelByLanguage) {
     EXPECT_EQ(ProductUrlLabel(Czech), "product_url_czech");
     EXPECT_EQ(ProductUrlLabel(20), "");
     EXPECT_EQ(ProductUrlLabel(-1), "");
-}
-
-TEST(ConfigureRulesTest, OsFactsFromOsRelease) {
-    const auto debian = OsInfoFromOsRelease("NAME=\"Debian GNU/Linux\"\nVERSION_ID=\"12\"\n"
-                                            "PRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\n");
-    EXPECT_EQ(debian.name, "Debian GNU/Linux 12 (bookworm)");
-    EXPECT_FLOAT_EQ(debian.version, 12.0f);
-    const auto bare = OsInfoFromOsRelease("");
-    EXPECT_EQ(bare.name, "Linux");
-    EXPECT_FLOAT_EQ(bare.version, 0.0f);
 }
 
 TEST(ConfigureLayoutTest, ShippedLabelsFillTheRecord) {
@@ -241,6 +232,18 @@ TEST_F(ConfigureQueryTest, OlderSystemsAskForTheOtherPackageType) {
     ASSERT_EQ(configure_.getDownloadInfoXml(true, false), 1);
     ASSERT_EQ(Queries().size(), 1u);
     EXPECT_EQ(Queries()[0].query, "LanguageId=1033&SoftWareID=499&SiteID=412&package_type=5");
+}
+
+TEST_F(ConfigureQueryTest, LinuxVersionNumbersAreNotMistakenForOldWindows) {
+    // A distribution numbered below 10 (or not numbered at all) is a current
+    // system: the query must not ask for the legacy package.
+    const std::string osRelease = dir_.str() + "/os-release";
+    std::ofstream(osRelease) << "NAME=\"Alpine Linux\"\nVERSION_ID=3.19.1\n";
+    const ScopedEnv release{"ZEMBRA_OS_RELEASE", osRelease};
+    configure_.SetOsInfoSource({});
+    ASSERT_EQ(configure_.getDownloadInfoXml(true, false), 1);
+    ASSERT_EQ(Queries().size(), 1u);
+    EXPECT_EQ(Queries()[0].query, "LanguageId=1033&SoftWareID=499&SiteID=412");
 }
 
 TEST_F(ConfigureQueryTest, RegionalHostAfterTheGlobalOneFails) {
