@@ -1,7 +1,7 @@
 #pragma once
 // The names the product's analytics use for Windows versions, as pure
 // functions of the version numbers. Linux never reaches them; they are kept
-// so the reported names stay those of the original rules wherever a
+// so the reported names stay those of the Windows rules wherever a
 // Windows version is given.
 #include <string>
 #include <string_view>

@@ -53,7 +53,7 @@ using platform::RegistryStore;
 constexpr const char* kNetFrameworkKey = "SOFTWARE\\Microsoft\\NET Framework Setup\\NDP\\v4\\Client";
 constexpr const char* kCurrentVersionKey32 = "SOFTWARE\\WOW6432Node\\Microsoft\\Windows NT\\CurrentVersion";
 constexpr const char* kCurrentVersionKey = "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion";
-// The value buffers of the original registry readers, terminator included.
+// Registry values are read into buffers of this many characters, terminator included.
 constexpr std::size_t kRegistryValueBuffer = 260;
 // Module paths were read into a buffer of this many characters.
 constexpr std::size_t kModulePathBuffer = 260;
@@ -163,7 +163,7 @@ void AppendUtf8(char32_t value, std::string& out) {
 
 // --- NetFrameCheck.db -----------------------------------------------------------
 
-// Reads the file as the original did: line by line in pieces of at most
+// Reads the file line by line in pieces of at most
 // kDatabaseLineLimit characters, so a huge line costs no more than a long file.
 template <typename Visit>
 void ForEachDatabaseLine(std::istream& in, Visit visit) {

@@ -1,7 +1,7 @@
 #pragma once
 // Forward declarations of the toolkit's classes, so headers include this
 // instead of each other.
-namespace DuiLib {
+namespace ZembraUI {
 class CSkinArchive;
 class CMarkupDoc;
 class CMarkupElem;
@@ -14,4 +14,4 @@ struct LoadedImage;
 struct UIRect;
 struct UISize;
 struct UIPoint;
-}  // namespace DuiLib
+}  // namespace ZembraUI

@@ -1,7 +1,7 @@
 #pragma once
 // Plain geometry values shared by markup values, images and controls.
 
-namespace DuiLib {
+namespace ZembraUI {
 
 struct UIPoint {
     int x = 0;
@@ -28,4 +28,4 @@ struct UIRect {
     bool operator==(const UIRect&) const = default;
 };
 
-}  // namespace DuiLib
+}  // namespace ZembraUI

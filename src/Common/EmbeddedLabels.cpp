@@ -1,23 +1,23 @@
 #include "Common/EmbeddedLabels.h"
 
-#include "uitoolkit/MarkupDoc.h"
+#include "uitoolkit/markup/MarkupDoc.h"
 
 namespace {
 
 constexpr const char* kConfigureFile = "configure\\configure.xml";
 
 // Children of the root's first child ("Product_config").
-DuiLib::CMarkupElem FirstLabel(const DuiLib::CMarkupDoc& doc) {
-    DuiLib::CMarkupElem root = doc.GetRoot();
+ZembraUI::CMarkupElem FirstLabel(const ZembraUI::CMarkupDoc& doc) {
+    ZembraUI::CMarkupElem root = doc.GetRoot();
     if (!root.IsValid()) return {};
-    DuiLib::CMarkupElem container = root.GetChild();
-    return container.IsValid() ? container.GetChild() : DuiLib::CMarkupElem{};
+    ZembraUI::CMarkupElem container = root.GetChild();
+    return container.IsValid() ? container.GetChild() : ZembraUI::CMarkupElem{};
 }
 
 }  // namespace
 
 LabelList ReadEmbeddedConfigureLabels() {
-    DuiLib::CMarkupDoc doc;
+    ZembraUI::CMarkupDoc doc;
     if (!doc.LoadFromFile(kConfigureFile)) return {};
     LabelList labels;
     for (auto label = FirstLabel(doc); label.IsValid(); label = label.GetSibling()) {
@@ -28,7 +28,7 @@ LabelList ReadEmbeddedConfigureLabels() {
 }
 
 EmbeddedConfigLabels::EmbeddedConfigLabels() {
-    DuiLib::CMarkupDoc doc;
+    ZembraUI::CMarkupDoc doc;
     if (!doc.LoadFromFile(kConfigureFile)) return;
     for (auto label = FirstLabel(doc); label.IsValid(); label = label.GetSibling()) {
         labels_.emplace_back(label.GetAttributeValue("name"), label.GetAttributeValue("text"));

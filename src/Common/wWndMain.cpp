@@ -18,7 +18,7 @@
 #include "platform/LocalSettings.h"
 #include "platform/Process.h"
 #include "platform/SingleInstance.h"
-#include "uitoolkit/SkinArchive.h"
+#include "uitoolkit/markup/SkinArchive.h"
 
 namespace startup {
 
@@ -48,7 +48,7 @@ void OpenConsole() { std::setvbuf(stdout, nullptr, _IOLBF, 0); }
 void LoadEmbeddedSkin() {
     const auto archive = platform::EmbeddedSkinArchive();
     if (archive.empty()) return;
-    DuiLib::CSkinArchive::OpenFromMemory(archive.data(), archive.size());
+    ZembraUI::CSkinArchive::OpenFromMemory(archive.data(), archive.size());
 }
 
 void SetUpRunLog(const StartupLabels& labels) {

@@ -19,7 +19,7 @@
 #include "SingleUserLog.h"
 #include "platform/EmbeddedResources.h"
 #include "platform/SingleInstance.h"
-#include "uitoolkit/SkinArchive.h"
+#include "uitoolkit/markup/SkinArchive.h"
 
 namespace {
 
@@ -49,7 +49,7 @@ public:
 // the probe's log lands in the folder the relaunched installer packs.
 startup::StartupLabels EmbeddedStartupLabels() {
     const auto archive = platform::EmbeddedSkinArchive();
-    DuiLib::CSkinArchive::OpenFromMemory(archive.data(), archive.size());
+    ZembraUI::CSkinArchive::OpenFromMemory(archive.data(), archive.size());
     return startup::StartupLabelsFrom(ReadEmbeddedConfigureLabels());
 }
 

@@ -7,19 +7,19 @@
 
 #include <easylogging++.h>
 
-#include "uitoolkit/AttributeList.h"
-#include "uitoolkit/ColorValue.h"
-#include "uitoolkit/ImageDescription.h"
-#include "uitoolkit/MarkupDoc.h"
-#include "uitoolkit/NumberList.h"
+#include "uitoolkit/markup/AttributeList.h"
+#include "uitoolkit/markup/ColorValue.h"
+#include "uitoolkit/render/ImageDescription.h"
+#include "uitoolkit/markup/MarkupDoc.h"
+#include "uitoolkit/markup/NumberList.h"
 
 namespace {
 
-std::size_t Walk(const DuiLib::CMarkupElem& root) {
+std::size_t Walk(const ZembraUI::CMarkupElem& root) {
     std::size_t seen = 0;
     // Depth-first without recursion: child, else sibling, else the first
     // ancestor's sibling.
-    DuiLib::CMarkupElem element = root;
+    ZembraUI::CMarkupElem element = root;
     while (element.IsValid()) {
         seen += element.GetName().size() + element.GetValue().size();
         for (int i = 0; i < element.GetAttributeCount(); ++i) {
@@ -44,8 +44,8 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
-    const auto encoding = static_cast<DuiLib::MarkupEncoding>(data[0] % 3);
-    DuiLib::CMarkupDoc doc;
+    const auto encoding = static_cast<ZembraUI::MarkupEncoding>(data[0] % 3);
+    ZembraUI::CMarkupDoc doc;
     if (doc.LoadFromMemory(data + 1, size - 1, encoding)) {
         volatile std::size_t seen = Walk(doc.GetRoot());
         (void)seen;
@@ -54,10 +54,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     const std::string_view text(reinterpret_cast<const char*>(data + 1), size - 1);
-    DuiLib::ParseAttributeList(text);
-    DuiLib::ParseColorValue(text);
-    DuiLib::ParseNumberList(text, 4);
+    ZembraUI::ParseAttributeList(text);
+    ZembraUI::ParseColorValue(text);
+    ZembraUI::ParseNumberList(text, 4);
     const std::size_t half = text.size() / 2;
-    DuiLib::ParseImageDescription(text.substr(0, half), text.substr(half), DuiLib::UIRect{0, 0, 100, 20});
+    ZembraUI::ParseImageDescription(text.substr(0, half), text.substr(half), ZembraUI::UIRect{0, 0, 100, 20});
     return 0;
 }

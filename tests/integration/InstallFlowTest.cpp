@@ -24,7 +24,7 @@
 #include "support/InstallerSandbox.h"
 #include "support/TempDir.h"
 #include "platform/EmbeddedResources.h"
-#include "uitoolkit/SkinArchive.h"
+#include "uitoolkit/markup/SkinArchive.h"
 
 namespace fs = std::filesystem;
 using testsupport::DevServer;
@@ -137,7 +137,7 @@ protected:
         ASSERT_TRUE(server_.Started());
         // The in-process runs read the embedded configuration, as the program does.
         const auto archive = platform::EmbeddedSkinArchive();
-        ASSERT_TRUE(DuiLib::CSkinArchive::OpenFromMemory(archive.data(), archive.size()));
+        ASSERT_TRUE(ZembraUI::CSkinArchive::OpenFromMemory(archive.data(), archive.size()));
         ServePackage(ReadFile(testsupport::DemoPackagePath()));
         sandbox_.WriteSettings("[Settings]\n" + server_.HostsSection(false) + "CaFile=" + testsupport::DemoRoots() +
                                "\n\n[Headless]\nInstall=1\n");

@@ -3,8 +3,8 @@
 #include "Common/EmbeddedLabels.h"
 #include "Common/wWndMain.h"
 #include "platform/EmbeddedResources.h"
-#include "uitoolkit/MarkupDoc.h"
-#include "uitoolkit/SkinArchive.h"
+#include "uitoolkit/markup/MarkupDoc.h"
+#include "uitoolkit/markup/SkinArchive.h"
 
 #include <map>
 
@@ -13,9 +13,9 @@ protected:
     void SetUp() override {
         const auto archive = platform::EmbeddedSkinArchive();
         ASSERT_FALSE(archive.empty());
-        ASSERT_TRUE(DuiLib::CSkinArchive::OpenFromMemory(archive.data(), archive.size()));
+        ASSERT_TRUE(ZembraUI::CSkinArchive::OpenFromMemory(archive.data(), archive.size()));
     }
-    void TearDown() override { DuiLib::CSkinArchive::Close(); }
+    void TearDown() override { ZembraUI::CSkinArchive::Close(); }
 };
 
 TEST_F(EmbeddedLabelsTest, StartupReadsTheShippedConfiguration) {
@@ -37,17 +37,17 @@ TEST_F(EmbeddedLabelsTest, LabelsAreFoundByName) {
 }
 
 TEST(EmbeddedLabelsWithoutSkinTest, MissingSkinGivesNoLabels) {
-    DuiLib::CSkinArchive::Close();
-    DuiLib::CSkinArchive::SetResourceFolder("/nonexistent-skin-folder");
+    ZembraUI::CSkinArchive::Close();
+    ZembraUI::CSkinArchive::SetResourceFolder("/nonexistent-skin-folder");
     EXPECT_TRUE(ReadEmbeddedConfigureLabels().empty());
     EXPECT_FALSE(EmbeddedConfigLabels().LabelText("Downloader_id").has_value());
-    DuiLib::CSkinArchive::SetResourceFolder("");
+    ZembraUI::CSkinArchive::SetResourceFolder("");
 }
 
 namespace {
 
 // Text keys of one page of a language file: labels with name and text.
-std::map<std::string, std::string> PageTexts(const DuiLib::CMarkupElem& page) {
+std::map<std::string, std::string> PageTexts(const ZembraUI::CMarkupElem& page) {
     std::map<std::string, std::string> texts;
     for (auto label = page.GetChild(); label.IsValid(); label = label.GetSibling())
         texts[label.GetAttributeValue("name")] = label.GetAttributeValue("text");
@@ -57,7 +57,7 @@ std::map<std::string, std::string> PageTexts(const DuiLib::CMarkupElem& page) {
 }  // namespace
 
 TEST_F(EmbeddedLabelsTest, EnglishLanguageFileHoldsAllSixtyFourKeys) {
-    DuiLib::CMarkupDoc doc;
+    ZembraUI::CMarkupDoc doc;
     ASSERT_TRUE(doc.LoadFromFile("language\\language_english.xml")) << doc.GetLastErrorMessage();
     const auto language = doc.GetRoot().GetChild();
     ASSERT_TRUE(language.IsValid());

@@ -339,7 +339,7 @@ TEST_F(SandboxedTest, HklmTextValues) {
     EXPECT_TRUE(FuntionImpl::WriteHklmString(key, "GA_PC", "1"));
     EXPECT_EQ(FuntionImpl::ReadHklmString(key, "GA_PC"), "1");
     EXPECT_EQ(FuntionImpl::ReadHklmString("software\\quenrick\\downloader2.5.0", "GA_PC"), "1");
-    // A value too large for the original buffer reads as a failure, not a cut text.
+    // A value too large for the registry value buffer reads as a failure, not a cut text.
     EXPECT_TRUE(FuntionImpl::WriteHklmString(key, "Long", std::string(300, 'a')));
     EXPECT_EQ(FuntionImpl::ReadHklmString(key, "Long"), "");
     EXPECT_TRUE(FuntionImpl::WriteHklmString(key, "Fits", std::string(259, 'a')));

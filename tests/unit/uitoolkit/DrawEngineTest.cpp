@@ -1,4 +1,4 @@
-#include "uitoolkit/DrawEngine.h"
+#include "uitoolkit/render/DrawEngine.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "support/TempDir.h"
-#include "uitoolkit/SkinArchive.h"
+#include "uitoolkit/markup/SkinArchive.h"
 #include "unit/uitoolkit/ZipBuilder.h"
 
 #pragma GCC diagnostic push
@@ -22,9 +22,9 @@
 
 namespace {
 
-using DuiLib::CDrawEngine;
-using DuiLib::CSkinArchive;
-using DuiLib::LoadedImage;
+using ZembraUI::CDrawEngine;
+using ZembraUI::CSkinArchive;
+using ZembraUI::LoadedImage;
 
 struct Rgba {
     unsigned char r, g, b, a;

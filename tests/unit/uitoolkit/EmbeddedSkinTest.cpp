@@ -1,27 +1,27 @@
 #include <gtest/gtest.h>
 
 #include "platform/EmbeddedResources.h"
-#include "uitoolkit/MarkupDoc.h"
-#include "uitoolkit/SkinArchive.h"
+#include "uitoolkit/markup/MarkupDoc.h"
+#include "uitoolkit/markup/SkinArchive.h"
 
 namespace {
 
 TEST(EmbeddedSkinTest, ConfigurationParsesFromTheLinkedArchive) {
     const auto archive = platform::EmbeddedSkinArchive();
     ASSERT_FALSE(archive.empty());
-    ASSERT_TRUE(DuiLib::CSkinArchive::OpenFromMemory(archive.data(), archive.size()));
+    ASSERT_TRUE(ZembraUI::CSkinArchive::OpenFromMemory(archive.data(), archive.size()));
     // Handing the same archive over again does nothing.
-    EXPECT_TRUE(DuiLib::CSkinArchive::OpenFromMemory(archive.data(), archive.size()));
+    EXPECT_TRUE(ZembraUI::CSkinArchive::OpenFromMemory(archive.data(), archive.size()));
 
-    DuiLib::CMarkupDoc doc;
+    ZembraUI::CMarkupDoc doc;
     ASSERT_TRUE(doc.LoadFromFile("configure\\configure.xml"))
         << doc.GetLastErrorMessage() << " at " << doc.GetLastErrorLocation();
-    const DuiLib::CMarkupElem root = doc.GetRoot();
+    const ZembraUI::CMarkupElem root = doc.GetRoot();
     EXPECT_EQ(root.GetName(), "VerticalLayout");
-    const DuiLib::CMarkupElem config = root.GetChild();
+    const ZembraUI::CMarkupElem config = root.GetChild();
     EXPECT_EQ(config.GetAttributeValue("name"), "Product_config");
     EXPECT_EQ(config.GetChild().GetAttributeValue("name"), "Downloader_id");
-    DuiLib::CSkinArchive::Close();
+    ZembraUI::CSkinArchive::Close();
 }
 
 }  // namespace

@@ -1,12 +1,12 @@
-#include "uitoolkit/ImageDescription.h"
+#include "uitoolkit/render/ImageDescription.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-using DuiLib::ImageDescription;
-using DuiLib::ParseImageDescription;
-using DuiLib::UIRect;
+using ZembraUI::ImageDescription;
+using ZembraUI::ParseImageDescription;
+using ZembraUI::UIRect;
 
 const UIRect kControl{10, 20, 110, 40};  // 100 x 20
 

@@ -1,4 +1,4 @@
-#include "uitoolkit/MarkupDoc.h"
+#include "uitoolkit/markup/MarkupDoc.h"
 
 #include <gtest/gtest.h>
 
@@ -6,14 +6,14 @@
 #include <vector>
 
 #include "support/TempDir.h"
-#include "uitoolkit/SkinArchive.h"
+#include "uitoolkit/markup/SkinArchive.h"
 #include "unit/uitoolkit/ZipBuilder.h"
 
 namespace {
 
-using DuiLib::CMarkupDoc;
-using DuiLib::CMarkupElem;
-using DuiLib::MarkupEncoding;
+using ZembraUI::CMarkupDoc;
+using ZembraUI::CMarkupElem;
+using ZembraUI::MarkupEncoding;
 
 bool Load(CMarkupDoc& doc, const std::string& text, MarkupEncoding encoding = MarkupEncoding::Utf8) {
     return doc.LoadFromMemory(reinterpret_cast<const unsigned char*>(text.data()), text.size(), encoding);
@@ -262,8 +262,8 @@ TEST(MarkupDocTest, LargeAndDeepDocuments) {
 class MarkupFileTest : public ::testing::Test {
 protected:
     void TearDown() override {
-        DuiLib::CSkinArchive::Close();
-        DuiLib::CSkinArchive::SetResourceFolder("");
+        ZembraUI::CSkinArchive::Close();
+        ZembraUI::CSkinArchive::SetResourceFolder("");
     }
 };
 
@@ -271,7 +271,7 @@ TEST_F(MarkupFileTest, LoadsFromTheArchiveAndReportsReadErrors) {
     const auto zip = testsupport::BuildZip({{"configure/configure.xml", "<A><B name=\"x\"/></A>"},
                                             {"empty.xml", ""},
                                             {"broken.xml", "<A></a>"}});
-    ASSERT_TRUE(DuiLib::CSkinArchive::OpenFromMemory(zip.data(), zip.size()));
+    ASSERT_TRUE(ZembraUI::CSkinArchive::OpenFromMemory(zip.data(), zip.size()));
     CMarkupDoc doc;
     ASSERT_TRUE(doc.LoadFromFile("Configure\\configure.xml"));
     EXPECT_EQ(doc.GetRoot().GetChild().GetAttributeValue("name"), "x");
@@ -289,7 +289,7 @@ TEST_F(MarkupFileTest, LoadsFromTheArchiveAndReportsReadErrors) {
 TEST_F(MarkupFileTest, LoadsFromTheResourceFolder) {
     testsupport::TempDir dir;
     dir.WriteFile("language/English.xml", "<Language><Text id=\"1\">Install</Text></Language>");
-    DuiLib::CSkinArchive::SetResourceFolder(dir.str());
+    ZembraUI::CSkinArchive::SetResourceFolder(dir.str());
     CMarkupDoc doc;
     ASSERT_TRUE(doc.LoadFromFile("language\\English.xml"));
     EXPECT_EQ(doc.GetRoot().GetChild().GetValue(), "Install");

@@ -1,4 +1,4 @@
-#include "uitoolkit/SkinArchive.h"
+#include "uitoolkit/markup/SkinArchive.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 
 namespace {
 
-using DuiLib::CSkinArchive;
+using ZembraUI::CSkinArchive;
 using testsupport::BuildZip;
 using testsupport::ZipEntry;
 

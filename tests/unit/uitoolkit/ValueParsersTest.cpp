@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
-#include "uitoolkit/AttributeList.h"
-#include "uitoolkit/ColorValue.h"
-#include "uitoolkit/NumberList.h"
+#include "uitoolkit/markup/AttributeList.h"
+#include "uitoolkit/markup/ColorValue.h"
+#include "uitoolkit/markup/NumberList.h"
 
 namespace {
 
-using namespace DuiLib;
+using namespace ZembraUI;
 
 TEST(ColorValueTest, ReadsHexadecimalAarrggbb) {
     EXPECT_EQ(ParseColorValue("#FF333333"), 0xFF333333u);

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "uitoolkit/MarkupTree.h"
+#include "uitoolkit/markup/MarkupTree.h"
 
-namespace DuiLib {
+namespace ZembraUI {
 
 class CMarkupParser {
 public:
@@ -47,4 +47,4 @@ private:
 // returns the new length; any other "&" is kept as it is.
 std::size_t DecodeMarkupEntities(unsigned char* text, std::size_t length);
 
-}  // namespace DuiLib
+}  // namespace ZembraUI

@@ -1,8 +1,8 @@
-#include "uitoolkit/MarkupParser.h"
+#include "uitoolkit/markup/MarkupParser.h"
 
 #include <cstring>
 
-namespace DuiLib {
+namespace ZembraUI {
 namespace {
 
 bool IsNameChar(unsigned char c) {
@@ -193,4 +193,4 @@ bool CMarkupParser::Fail(const char* message) {
     return false;
 }
 
-}  // namespace DuiLib
+}  // namespace ZembraUI

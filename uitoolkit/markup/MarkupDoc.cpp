@@ -1,16 +1,16 @@
-#include "uitoolkit/MarkupDoc.h"
+#include "uitoolkit/markup/MarkupDoc.h"
 
 #include <algorithm>
 #include <initializer_list>
 
 #include <easylogging++.h>
 
-#include "uitoolkit/MarkupParser.h"
-#include "uitoolkit/MarkupTree.h"
-#include "uitoolkit/SkinArchive.h"
-#include "uitoolkit/TextEncoding.h"
+#include "uitoolkit/markup/MarkupParser.h"
+#include "uitoolkit/markup/MarkupTree.h"
+#include "uitoolkit/markup/SkinArchive.h"
+#include "uitoolkit/markup/TextEncoding.h"
 
-namespace DuiLib {
+namespace ZembraUI {
 namespace {
 
 bool StartsWith(const std::vector<unsigned char>& bytes, std::initializer_list<unsigned char> prefix) {
@@ -86,4 +86,4 @@ bool CMarkupDoc::Failed(const std::string& message, std::string_view location) {
     return false;
 }
 
-}  // namespace DuiLib
+}  // namespace ZembraUI

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-namespace DuiLib {
+namespace ZembraUI {
 
 using AttributeList = std::vector<std::pair<std::string, std::string>>;
 
@@ -15,4 +15,4 @@ using AttributeList = std::vector<std::pair<std::string, std::string>>;
 // but one space before the next pair); the pairs read until then are kept.
 AttributeList ParseAttributeList(std::string_view text);
 
-}  // namespace DuiLib
+}  // namespace ZembraUI

@@ -1,4 +1,4 @@
-#include "uitoolkit/SkinArchive.h"
+#include "uitoolkit/markup/SkinArchive.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -12,9 +12,9 @@
 
 #include <easylogging++.h>
 
-#include "uitoolkit/TextEncoding.h"
+#include "uitoolkit/markup/TextEncoding.h"
 
-namespace DuiLib {
+namespace ZembraUI {
 namespace {
 
 constexpr std::size_t kMaxEntryNameLength = 256;
@@ -239,4 +239,4 @@ bool CSkinArchive::ReadDiskFile(const std::string& path, std::vector<unsigned ch
     return true;
 }
 
-}  // namespace DuiLib
+}  // namespace ZembraUI

@@ -1,6 +1,6 @@
-#include "uitoolkit/AttributeList.h"
+#include "uitoolkit/markup/AttributeList.h"
 
-namespace DuiLib {
+namespace ZembraUI {
 
 AttributeList ParseAttributeList(std::string_view text) {
     AttributeList pairs;
@@ -22,4 +22,4 @@ AttributeList ParseAttributeList(std::string_view text) {
     return pairs;
 }
 
-}  // namespace DuiLib
+}  // namespace ZembraUI

@@ -1,8 +1,8 @@
-#include "uitoolkit/MarkupElem.h"
+#include "uitoolkit/markup/MarkupElem.h"
 
-#include "uitoolkit/MarkupTree.h"
+#include "uitoolkit/markup/MarkupTree.h"
 
-namespace DuiLib {
+namespace ZembraUI {
 
 CMarkupElem::CMarkupElem(std::shared_ptr<const MarkupTree> tree, std::size_t index)
     : tree_(std::move(tree)), index_(index) {}
@@ -66,4 +66,4 @@ bool CMarkupElem::GetAttributeValue(const std::string& name, std::string& value)
     return false;
 }
 
-}  // namespace DuiLib
+}  // namespace ZembraUI

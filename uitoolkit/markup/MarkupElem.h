@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-namespace DuiLib {
+namespace ZembraUI {
 
 struct MarkupTree;
 
@@ -49,4 +49,4 @@ private:
     std::size_t index_ = 0;
 };
 
-}  // namespace DuiLib
+}  // namespace ZembraUI

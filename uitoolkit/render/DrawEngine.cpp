@@ -1,4 +1,4 @@
-#include "uitoolkit/DrawEngine.h"
+#include "uitoolkit/render/DrawEngine.h"
 
 #include <climits>
 #include <memory>
@@ -8,9 +8,9 @@
 #define STBI_NO_STDIO
 #include <stb/stb_image.h>
 
-#include "uitoolkit/SkinArchive.h"
+#include "uitoolkit/markup/SkinArchive.h"
 
-namespace DuiLib {
+namespace ZembraUI {
 namespace {
 
 struct StbFree {
@@ -89,4 +89,4 @@ std::optional<LoadedImage> CDrawEngine::DecodeImage(const unsigned char* data, s
     return image;
 }
 
-}  // namespace DuiLib
+}  // namespace ZembraUI

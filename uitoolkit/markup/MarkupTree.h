@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-namespace DuiLib {
+namespace ZembraUI {
 
 struct MarkupSpan {
     std::size_t offset = 0;
@@ -45,4 +45,4 @@ struct MarkupTree {
     }
 };
 
-}  // namespace DuiLib
+}  // namespace ZembraUI

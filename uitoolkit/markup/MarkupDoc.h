@@ -6,9 +6,9 @@
 #include <string_view>
 #include <vector>
 
-#include "uitoolkit/MarkupElem.h"
+#include "uitoolkit/markup/MarkupElem.h"
 
-namespace DuiLib {
+namespace ZembraUI {
 
 // How the bytes of a document are encoded. ANSI text is the system code page,
 // which is UTF-8 here; UTF-16 text must start with a byte order mark.
@@ -43,4 +43,4 @@ private:
     std::string errorLocation_;
 };
 
-}  // namespace DuiLib
+}  // namespace ZembraUI

@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-namespace DuiLib {
+namespace ZembraUI {
 
 // UTF-16 bytes (no byte order mark) to UTF-8. A trailing odd byte is dropped;
 // unpaired surrogates become U+FFFD.
@@ -19,4 +19,4 @@ std::size_t CodePointCount(std::string_view text);
 // character in half.
 std::string Utf8Prefix(std::string_view text, std::size_t maxCodePoints);
 
-}  // namespace DuiLib
+}  // namespace ZembraUI

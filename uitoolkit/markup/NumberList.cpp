@@ -1,9 +1,9 @@
-#include "uitoolkit/NumberList.h"
+#include "uitoolkit/markup/NumberList.h"
 
 #include <cstdint>
 #include <limits>
 
-namespace DuiLib {
+namespace ZembraUI {
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
@@ -61,4 +61,4 @@ UIRect ParseRectValue(std::string_view text) {
     return {values[0], values[1], values[2], values[3]};
 }
 
-}  // namespace DuiLib
+}  // namespace ZembraUI

@@ -10,7 +10,7 @@
 
 #include "uitoolkit/Geometry.h"
 
-namespace DuiLib {
+namespace ZembraUI {
 
 struct ImageDescription {
     std::string file;     // picture name, from a bare name, file='' or res=''
@@ -34,4 +34,4 @@ struct ImageDescription {
 std::vector<ImageDescription> ParseImageDescription(std::string_view image, std::string_view modifier,
                                                     const UIRect& control);
 
-}  // namespace DuiLib
+}  // namespace ZembraUI

@@ -1,6 +1,6 @@
-#include "uitoolkit/ColorValue.h"
+#include "uitoolkit/markup/ColorValue.h"
 
-namespace DuiLib {
+namespace ZembraUI {
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
@@ -42,4 +42,4 @@ std::uint32_t ParseColorValue(std::string_view text) {
     return negative ? static_cast<std::uint32_t>(0u - result) : result;
 }
 
-}  // namespace DuiLib
+}  // namespace ZembraUI

@@ -1,8 +1,8 @@
-#include "uitoolkit/TextEncoding.h"
+#include "uitoolkit/markup/TextEncoding.h"
 
 #include <cstdint>
 
-namespace DuiLib {
+namespace ZembraUI {
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
@@ -75,4 +75,4 @@ std::string Utf8Prefix(std::string_view text, std::size_t maxCodePoints) {
     return std::string(text);
 }
 
-}  // namespace DuiLib
+}  // namespace ZembraUI

@@ -1,11 +1,11 @@
-#include "uitoolkit/ImageDescription.h"
+#include "uitoolkit/render/ImageDescription.h"
 
 #include <algorithm>
 
-#include "uitoolkit/ColorValue.h"
-#include "uitoolkit/NumberList.h"
+#include "uitoolkit/markup/ColorValue.h"
+#include "uitoolkit/markup/NumberList.h"
 
-namespace DuiLib {
+namespace ZembraUI {
 namespace {
 
 ImageDescription DefaultImage(const UIRect& control) {
@@ -95,4 +95,4 @@ std::vector<ImageDescription> ParseImageDescription(std::string_view image, std:
     return reader.Finish();
 }
 
-}  // namespace DuiLib
+}  // namespace ZembraUI

@@ -6,7 +6,7 @@
 
 #include "uitoolkit/Geometry.h"
 
-namespace DuiLib {
+namespace ZembraUI {
 
 // Reads count integers one after another: each is read like strtol (base 10,
 // leading blanks, optional sign, clamped to the 32-bit range, no digits = 0
@@ -18,4 +18,4 @@ UISize ParseSizeValue(std::string_view text);    // "cx,cy"
 UIPoint ParsePointValue(std::string_view text);  // "x,y"
 UIRect ParseRectValue(std::string_view text);    // "left,top,right,bottom"
 
-}  // namespace DuiLib
+}  // namespace ZembraUI

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace DuiLib {
+namespace ZembraUI {
 
 class CSkinArchive {
 public:
@@ -45,4 +45,4 @@ public:
                              std::size_t maxSize = kMaxFileSize);
 };
 
-}  // namespace DuiLib
+}  // namespace ZembraUI

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace DuiLib {
+namespace ZembraUI {
 
 // A decoded picture: 32-bit ARGB pixels, rows top-down, colours premultiplied
 // by alpha.
@@ -42,4 +42,4 @@ public:
     static std::uint32_t PremultipliedPixel(unsigned char r, unsigned char g, unsigned char b, unsigned char a);
 };
 
-}  // namespace DuiLib
+}  // namespace ZembraUI
