@@ -14,4 +14,9 @@ struct LoadedImage;
 struct UIRect;
 struct UISize;
 struct UIPoint;
+struct FontSpec;
+class CTextRenderer;
+class CPaintSurface;
+class IImageSource;
+class IFontSource;
 }  // namespace ZembraUI

@@ -4,9 +4,16 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include <cairo.h>
+
+#include "uitoolkit/Geometry.h"
+
 namespace ZembraUI {
+
+class IImageSource;
 
 // A decoded picture: 32-bit ARGB pixels, rows top-down, colours premultiplied
 // by alpha.
@@ -40,6 +47,25 @@ public:
     // The pixel rule: straight RGBA to premultiplied ARGB (c * a / 255 unless a
     // is 255).
     static std::uint32_t PremultipliedPixel(unsigned char r, unsigned char g, unsigned char b, unsigned char a);
+
+    // Drawing on a cairo context whose clip is the area being repainted.
+    // Colours are AARRGGBB; a colour whose alpha is 0 draws nothing.
+    static void DrawColor(cairo_t* cr, const UIRect& rect, std::uint32_t colour);
+    // steps bands from `from` to `to`, top to bottom (vertical) or left to right.
+    static void DrawGradient(cairo_t* cr, const UIRect& rect, std::uint32_t from, std::uint32_t to, bool vertical,
+                             int steps);
+    // A line from (rect.left, rect.top) to (rect.right, rect.bottom); style is
+    // the pen style (0 solid, 1 dash, 2 dot).
+    static void DrawLine(cairo_t* cr, const UIRect& rect, int width, std::uint32_t colour, int style = 0);
+    static void DrawRect(cairo_t* cr, const UIRect& rect, int width, std::uint32_t colour, int style = 0);
+    static void DrawRoundRect(cairo_t* cr, const UIRect& rect, int width, int roundWidth, int roundHeight,
+                              std::uint32_t colour, int style = 0);
+    // Intersects the clip with the rounded rectangle (corner ellipse roundWidth x roundHeight).
+    static void ClipRoundRect(cairo_t* cr, const UIRect& rect, int roundWidth, int roundHeight);
+    // Draws an image description string (and its modifier) for a control at
+    // `control`, touching only `paint`. False when a picture is missing.
+    static bool DrawImageString(cairo_t* cr, IImageSource& images, const UIRect& control, const UIRect& paint,
+                                std::string_view image, std::string_view modifier = {});
 };
 
 }  // namespace ZembraUI
