@@ -45,6 +45,7 @@ PALETTE = {
     "warning": "FFF59E0B",         # exclamation and warning icons
     "message_border": "FFE6E6E6",  # message box border
     "message_text": "FF3D3D3D",    # message box text
+    "message_no_text": "FF000000", # text of the message box "No" button
     "splash_text": "FF333333",     # splash version text
     "on_accent": "FFFEFEFE",       # text and glyphs on accent fills
 }
