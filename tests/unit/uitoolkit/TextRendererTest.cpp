@@ -62,23 +62,35 @@ TEST_F(TextRendererTest, FontAndColourTagsDrawLikePlainTextInThatFontAndColour) 
 TEST_F(TextRendererTest, LinkRectanglesCoverTheDrawnLinkText) {
     const auto isLinkColour = [](std::uint32_t pixel) { return Blue(pixel) - Red(pixel) > 60; };
     const UIRect rect{0, 0, 300, 40};
+    const auto expectRectCoversInk = [&](std::string_view markup, unsigned style) {
+        std::vector<RichTextLink> links;
+        Canvas canvas(300, 40);
+        renderer_.DrawRichText(canvas.Context(), rect, markup, fonts_, colours_, style, -1, &links);
+        ASSERT_EQ(links.size(), 1u) << markup;
+        ASSERT_EQ(links[0].rects.size(), 1u) << markup;
+        const UIRect hit = links[0].rects[0];
+        const UIRect ink = canvas.BoxOf(isLinkColour);
+        EXPECT_TRUE(Inside(ink, {hit.left - 1, hit.top, hit.right + 1, hit.bottom})) << markup;
+        EXPECT_LE(std::abs(hit.left - ink.left), 2) << markup;
+        EXPECT_LE(std::abs(hit.right - ink.right), 2) << markup;
+    };
+    const char* agreement = "Read the {a}{u}licence terms{/u}{/a} now";
+    const unsigned centred = Style::kSingleLine | Style::kCenter | Style::kVCenter;
+    expectRectCoversInk(agreement, centred);
+    // Right-to-left text in a wrapping layout: pango places the line itself.
+    expectRectCoversInk("\xD8\xA7\xD9\x82\xD8\xB1\xD8\xA3 {a}\xD8\xA7\xD9\x84\xD8\xB4\xD8\xB1\xD9\x88\xD8\xB7{/a} "
+                        "\xD8\xA7\xD9\x84\xD8\xA2\xD9\x86",
+                        Style::kWordBreak);
+
     std::vector<RichTextLink> links;
-    Canvas canvas(300, 40);
-    renderer_.DrawRichText(canvas.Context(), rect, "Read the {a terms}{u}licence terms{/u}{/a} now", fonts_, colours_,
-                           Style::kSingleLine | Style::kVCenter, -1, &links);
+    renderer_.DrawRichText(nullptr, rect, "Read the {a terms}licence terms{/a}", fonts_, colours_, Style::kCalcRect, -1,
+                           &links);
     ASSERT_EQ(links.size(), 1u);
     EXPECT_EQ(links[0].text, "terms");
-    ASSERT_EQ(links[0].rects.size(), 1u);
-    const UIRect hit = links[0].rects[0];
-    const UIRect ink = canvas.BoxOf(isLinkColour);
-    EXPECT_TRUE(Inside(ink, {hit.left - 1, hit.top, hit.right + 1, hit.bottom})) << ink.left << "," << ink.right;
-    EXPECT_LE(std::abs(hit.left - ink.left), 2);
-    EXPECT_LE(std::abs(hit.right - ink.right), 2);
 
     // Hovered, the same link is drawn in the hover colour.
     Canvas hovered(300, 40);
-    renderer_.DrawRichText(hovered.Context(), rect, "Read the {a terms}{u}licence terms{/u}{/a} now", fonts_, colours_,
-                           Style::kSingleLine | Style::kVCenter, 0);
+    renderer_.DrawRichText(hovered.Context(), rect, agreement, fonts_, colours_, centred, 0);
     EXPECT_TRUE(hovered.BoxOf(isLinkColour).IsEmpty());
     EXPECT_FALSE(hovered.BoxOf([](std::uint32_t pixel) { return Red(pixel) - Blue(pixel) > 60; }).IsEmpty());
 
