@@ -751,7 +751,7 @@ const WindowAttributes& CUIManager::Window() const { return TopManager().window_
 
 TextColours CUIManager::ColoursFor(std::uint32_t textColour) const {
     const WindowAttributes& window = Window();
-    return {textColour, window.linkTextColor, window.linkHoverTextColor};
+    return {textColour, window.linkTextColor, window.linkHoverTextColor, window.selectedBkColor};
 }
 
 void CUIManager::SetInitSize(const UISize& size) {

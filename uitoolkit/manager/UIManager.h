@@ -19,6 +19,7 @@
 #include <cairo.h>
 
 #include "uitoolkit/Geometry.h"
+#include "uitoolkit/controls/ControlEvent.h"
 #include "uitoolkit/manager/ControlTimers.h"
 #include "uitoolkit/manager/NotifyUI.h"
 #include "uitoolkit/manager/UIHost.h"
