@@ -87,16 +87,7 @@ void CButtonUI::OnEvent(ControlEvent& event) {
 
 void CButtonUI::ApplyAttr(std::string_view name, std::string_view value) {
     const std::string text(value);
-    if (name == "normalimage") {
-        normalImage_ = text;
-    } else if (name == "hotimage") {
-        hotImage_ = text;
-    } else if (name == "pushedimage") {
-        pushedImage_ = text;
-    } else if (name == "focusedimage") {
-        focusedImage_ = text;
-    } else if (name == "disabledimage") {
-        disabledImage_ = text;
+    if (images_.Apply(name, value)) {
     } else if (name == "foreimage") {
         foreImage_ = text;
     } else if (name == "hotforeimage") {
@@ -135,19 +126,19 @@ void CButtonUI::RenderStateImages(cairo_t* cr, const UIRect& paint) {
     const bool disabled = !Enabled();
     bool drawn = false;
     if (disabled) {
-        drawn = DrawImage(cr, paint, disabledImage_);
+        drawn = DrawImage(cr, paint, images_.disabled);
     } else if (state_ & kPushed) {
-        drawn = DrawImage(cr, paint, pushedImage_);
+        drawn = DrawImage(cr, paint, images_.pushed);
     } else if (state_ & kHot) {
-        drawn = DrawImage(cr, paint, hotImage_);
+        drawn = DrawImage(cr, paint, images_.hot);
         if (!drawn && hotBkColor_ != 0) {
             CDrawEngine::DrawColor(cr, pos_, hotBkColor_);
             return;
         }
     } else if (state_ & kFocused) {
-        drawn = DrawImage(cr, paint, focusedImage_);
+        drawn = DrawImage(cr, paint, images_.focused);
     }
-    if (!drawn) DrawImage(cr, paint, normalImage_);
+    if (!drawn) DrawImage(cr, paint, images_.normal);
     RenderForeImage(cr, paint);
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "uitoolkit/controls/LabelUI.h"
+#include "uitoolkit/controls/StateImages.h"
 
 namespace ZembraUI {
 
@@ -42,11 +43,7 @@ protected:
     void SetStateBit(unsigned bit, bool on);
 
     unsigned state_ = 0;
-    std::string normalImage_;
-    std::string hotImage_;
-    std::string pushedImage_;
-    std::string focusedImage_;
-    std::string disabledImage_;
+    StateImages images_;
     std::string foreImage_;
     std::string hotForeImage_;
     std::string pushedForeImage_;

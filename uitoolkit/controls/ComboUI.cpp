@@ -164,16 +164,7 @@ void CComboUI::ApplyAttr(std::string_view name, std::string_view value) {
     const std::string text(value);
     if (name == "textpadding") {
         textPadding_ = ParseRectValue(value);
-    } else if (name == "normalimage") {
-        normalImage_ = text;
-    } else if (name == "hotimage") {
-        hotImage_ = text;
-    } else if (name == "pushedimage") {
-        pushedImage_ = text;
-    } else if (name == "focusedimage") {
-        focusedImage_ = text;
-    } else if (name == "disabledimage") {
-        disabledImage_ = text;
+    } else if (images_.Apply(name, value)) {
     } else if (name == "dropbox") {
         dropBox_ = text;
     } else if (name == "dropboxsize") {
@@ -193,15 +184,15 @@ void CComboUI::Render(cairo_t* cr, const UIRect& paint) {
 void CComboUI::RenderStateImages(cairo_t* cr, const UIRect& paint) {
     bool drawn = false;
     if (!Enabled()) {
-        drawn = DrawImage(cr, paint, disabledImage_);
+        drawn = DrawImage(cr, paint, images_.disabled);
     } else if (state_ & ButtonState::kPushed) {
-        drawn = DrawImage(cr, paint, pushedImage_);
+        drawn = DrawImage(cr, paint, images_.pushed);
     } else if (state_ & ButtonState::kHot) {
-        drawn = DrawImage(cr, paint, hotImage_);
+        drawn = DrawImage(cr, paint, images_.hot);
     } else if (state_ & ButtonState::kFocused) {
-        drawn = DrawImage(cr, paint, focusedImage_);
+        drawn = DrawImage(cr, paint, images_.focused);
     }
-    if (!drawn) DrawImage(cr, paint, normalImage_);
+    if (!drawn) DrawImage(cr, paint, images_.normal);
 }
 
 void CComboUI::RenderText(cairo_t* cr, const UIRect&) {

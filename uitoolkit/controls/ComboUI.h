@@ -7,6 +7,7 @@
 
 #include "uitoolkit/controls/ContainerUI.h"
 #include "uitoolkit/controls/ListItemStyle.h"
+#include "uitoolkit/controls/StateImages.h"
 
 namespace ZembraUI {
 
@@ -53,11 +54,7 @@ private:
     unsigned state_ = 0;
     bool droppedDown_ = false;
     UIRect textPadding_;
-    std::string normalImage_;
-    std::string hotImage_;
-    std::string pushedImage_;
-    std::string focusedImage_;
-    std::string disabledImage_;
+    StateImages images_;
     std::string dropBox_;
     UISize dropBoxSize_{0, 150};
     ListItemStyle itemStyle_;

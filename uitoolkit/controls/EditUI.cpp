@@ -145,14 +145,7 @@ void CEditUI::ApplyAttr(std::string_view name, std::string_view value) {
     } else if (name == "maxchar") {
         const int max = ParseNumberList(value, 1)[0];
         PutMaxChar(max > 0 ? static_cast<std::size_t>(max) : 0);
-    } else if (name == "normalimage") {
-        normalImage_ = text;
-    } else if (name == "hotimage") {
-        hotImage_ = text;
-    } else if (name == "focusedimage") {
-        focusedImage_ = text;
-    } else if (name == "disabledimage") {
-        disabledImage_ = text;
+    } else if (images_.Apply(name, value)) {
     } else if (name == "tipvalue") {
         tipValue_ = text;
     } else if (name == "tipvaluecolor") {
@@ -171,13 +164,13 @@ void CEditUI::ApplyAttr(std::string_view name, std::string_view value) {
 void CEditUI::RenderStateImages(cairo_t* cr, const UIRect& paint) {
     bool drawn = false;
     if (!Enabled()) {
-        drawn = DrawImage(cr, paint, disabledImage_);
+        drawn = DrawImage(cr, paint, images_.disabled);
     } else if (Focused()) {
-        drawn = DrawImage(cr, paint, focusedImage_);
+        drawn = DrawImage(cr, paint, images_.focused);
     } else if (hot_) {
-        drawn = DrawImage(cr, paint, hotImage_);
+        drawn = DrawImage(cr, paint, images_.hot);
     }
-    if (!drawn) DrawImage(cr, paint, normalImage_);
+    if (!drawn) DrawImage(cr, paint, images_.normal);
     if (Focused() && nativeBkColor_ != 0) CDrawEngine::DrawColor(cr, Deflate(pos_, {1, 1, 1, 1}), nativeBkColor_);
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "uitoolkit/controls/LabelUI.h"
+#include "uitoolkit/controls/StateImages.h"
 
 namespace ZembraUI {
 
@@ -49,10 +50,7 @@ private:
     std::size_t maxChar_ = 255;
     std::size_t caret_ = 0;
     bool hot_ = false;
-    std::string normalImage_;
-    std::string hotImage_;
-    std::string focusedImage_;
-    std::string disabledImage_;
+    StateImages images_;
     std::string tipValue_;
     std::uint32_t tipValueColor_ = 0xFFBABABA;
     std::uint32_t nativeTextColor_ = 0;

@@ -71,14 +71,7 @@ void CRichEditUI::ApplyAttr(std::string_view name, std::string_view value) {
         tipValue_ = text;
     } else if (name == "tipvaluecolor") {
         tipValueColor_ = ParseColorValue(value);
-    } else if (name == "normalimage") {
-        normalImage_ = text;
-    } else if (name == "hotimage") {
-        hotImage_ = text;
-    } else if (name == "focusedimage") {
-        focusedImage_ = text;
-    } else if (name == "disabledimage") {
-        disabledImage_ = text;
+    } else if (images_.Apply(name, value)) {
     } else {
         CControlUI::ApplyAttr(name, value);
         return;
@@ -88,7 +81,7 @@ void CRichEditUI::ApplyAttr(std::string_view name, std::string_view value) {
 
 void CRichEditUI::RenderText(cairo_t* cr, const UIRect& paint) {
     if (manager_ == nullptr) return;
-    DrawImage(cr, paint, Enabled() ? normalImage_ : disabledImage_);
+    DrawImage(cr, paint, Enabled() ? images_.normal : images_.disabled);
     const UIRect rect = Deflate(pos_, textPadding_);
     const bool tip = text_.empty();
     const std::string& shown = tip ? tipValue_ : text_;

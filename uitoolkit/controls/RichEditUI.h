@@ -6,6 +6,7 @@
 #include <string>
 
 #include "uitoolkit/controls/ControlUI.h"
+#include "uitoolkit/controls/StateImages.h"
 
 namespace ZembraUI {
 
@@ -45,10 +46,7 @@ private:
     UIRect textPadding_;
     std::string tipValue_;
     std::uint32_t tipValueColor_ = 0xFFBABABA;
-    std::string normalImage_;
-    std::string hotImage_;
-    std::string focusedImage_;
-    std::string disabledImage_;
+    StateImages images_;
 };
 
 }  // namespace ZembraUI

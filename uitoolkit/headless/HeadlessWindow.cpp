@@ -84,17 +84,13 @@ void CHeadlessWindow::Click(UIPoint point) {
     Release(point);
 }
 
-void CHeadlessWindow::KeyDown(unsigned key, std::uint16_t keyState) {
-    UIMessage message;
-    message.kind = UIMessageKind::KeyDown;
-    message.key = key;
-    message.keyState = keyState;
-    Send(message);
-}
+void CHeadlessWindow::KeyDown(unsigned key, std::uint16_t keyState) { SendKey(UIMessageKind::KeyDown, key, keyState); }
 
-void CHeadlessWindow::KeyUp(unsigned key, std::uint16_t keyState) {
+void CHeadlessWindow::KeyUp(unsigned key, std::uint16_t keyState) { SendKey(UIMessageKind::KeyUp, key, keyState); }
+
+void CHeadlessWindow::SendKey(UIMessageKind kind, unsigned key, std::uint16_t keyState) {
     UIMessage message;
-    message.kind = UIMessageKind::KeyUp;
+    message.kind = kind;
     message.key = key;
     message.keyState = keyState;
     Send(message);

@@ -62,6 +62,7 @@ public:
 
 private:
     bool Attach(CControlUI* root);
+    void SendKey(UIMessageKind kind, unsigned key, std::uint16_t keyState);
 
     std::unique_ptr<CUIManager> manager_;
     std::unique_ptr<CHeadlessHost> host_;
