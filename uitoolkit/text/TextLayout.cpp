@@ -56,7 +56,7 @@ std::size_t ShownRunCount(const std::vector<TextRun>& runs) {
 
 CTextLayout::CTextLayout(const CTextContext& context, const std::vector<TextRun>& runs,
                          const TextLayoutOptions& options)
-    : options_(options) {
+    : options_(options), scale_(context.Scale()) {
     options_.width = std::clamp(options_.width, 0, kMaxWidthPixels);
     const AttrListPtr attributes(pango_attr_list_new());
     const std::size_t shown = ShownRunCount(runs);
@@ -151,7 +151,8 @@ void CTextLayout::PlaceLine(PangoLayoutLine* line, int layoutOffset, std::size_t
     int spacing = 0;
     int minHeight = 0;
     LineRules(placed.start, placed.end, spacing, minHeight);
-    placed.height = std::max(placed.textHeight, minHeight) + spacing;
+    const auto scaled = [this](int pixels) { return static_cast<int>(std::lround(pixels * scale_)); };
+    placed.height = std::max(placed.textHeight, scaled(minHeight)) + scaled(spacing);
     lines_.push_back(placed);
 }
 

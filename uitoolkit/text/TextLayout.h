@@ -74,6 +74,7 @@ private:
     void LineRules(std::size_t start, std::size_t end, int& spacing, int& minHeight) const;
 
     TextLayoutOptions options_;
+    double scale_;  // of the context: pixel values of the markup grow with it
     std::string text_;
     std::vector<RunSpan> spans_;
     GObjectPtr<PangoLayout> layout_;

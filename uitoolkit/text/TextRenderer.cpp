@@ -34,11 +34,15 @@ UIPoint BlockOrigin(const UIRect& rect, unsigned style, const UISize& size) {
 
 void DrawLayout(cairo_t* cr, const CTextLayout& layout, const UIRect& rect, unsigned style, UIPoint origin) {
     cairo_save(cr);
+    // The path is not part of the saved state: start and leave it empty so
+    // neither the caller's path nor ours leaks into the other's drawing.
+    cairo_new_path(cr);
     if (!(style & TextStyle::kNoClip)) {
         cairo_rectangle(cr, rect.left, rect.top, rect.Width(), rect.Height());
         cairo_clip(cr);
     }
     layout.Draw(cr, origin.x, origin.y);
+    cairo_new_path(cr);
     cairo_restore(cr);
 }
 

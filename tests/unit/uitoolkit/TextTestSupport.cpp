@@ -54,6 +54,4 @@ ZembraUI::UIRect Canvas::InkBox() const {
     return BoxOf([this](std::uint32_t pixel) { return pixel != fill_; });
 }
 
-void Canvas::WritePng(const char* path) const { cairo_surface_write_to_png(surface_, path); }
-
 }  // namespace TextTests

@@ -37,7 +37,6 @@ public:
     // Bounding box of the pixels whose colour passes the test.
     template <typename Test>
     ZembraUI::UIRect BoxOf(Test test) const;
-    void WritePng(const char* path) const;
 
 private:
     cairo_surface_t* surface_;
