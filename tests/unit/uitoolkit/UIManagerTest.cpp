@@ -93,6 +93,25 @@ TEST(UIManagerTest, PointerLeavesTheOldControlBeforeEnteringTheNewAndStaysCaptur
     EXPECT_FALSE(t.window.Host().Captured());
 }
 
+TEST(UIManagerTest, RestingOnAControlShowsItsTooltip) {
+    TestWindow t(R"(<Window><HorizontalLayout>
+        <Control name="tipped" width="50" tooltip="Hello" /><Control name="plain" width="50" /><Control />
+    </HorizontalLayout></Window>)");
+    ZembraUI::UIMessage hover;
+    hover.kind = ZembraUI::UIMessageKind::MouseHover;
+    hover.point = {60, 10};
+    t.window.MoveTo(hover.point);
+    t.window.Send(hover);
+    EXPECT_EQ(t.window.Host().TooltipText(), "");
+    hover.point = {10, 10};
+    t.window.MoveTo(hover.point);
+    t.window.Send(hover);
+    EXPECT_EQ(t.window.Host().TooltipText(), "Hello");
+    EXPECT_EQ(t.window.Host().TooltipWidth(), 300);
+    t.window.MoveTo({60, 10});
+    EXPECT_EQ(t.window.Host().TooltipText(), "");
+}
+
 TEST(UIManagerTest, QueuedNotificationsWaitForTheNextMessage) {
     TestWindow t(kThreeButtons);
     CUIManager& manager = t.window.Manager();
