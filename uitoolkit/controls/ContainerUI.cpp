@@ -100,20 +100,9 @@ UISize CContainerUI::ScrollRange() const {
 }
 
 void CContainerUI::PutScrollPos(UISize pos) {
-    const UISize old = ScrollPos();
-    // The bars clamp and call back here; avoid looping through them.
-    if (vScroll_ && vScroll_->ScrollPos() != pos.cy) {
-        vScroll_->PutOwner(nullptr);
-        vScroll_->PutScrollPos(pos.cy);
-        vScroll_->PutOwner(this);
-    }
-    if (hScroll_ && hScroll_->ScrollPos() != pos.cx) {
-        hScroll_->PutOwner(nullptr);
-        hScroll_->PutScrollPos(pos.cx);
-        hScroll_->PutOwner(this);
-    }
-    if (ScrollPos() == old) return;
-    NeedUpdate();
+    // The bars clamp the position and ask this container for a layout.
+    if (vScroll_) vScroll_->PutScrollPos(pos.cy);
+    if (hScroll_) hScroll_->PutScrollPos(pos.cx);
 }
 
 void CContainerUI::LineUp() {

@@ -48,9 +48,8 @@ void CScrollBarUI::PutScrollPos(int pos) {
     scrollPos_ = clamped;
     Layout();
     if (owner_ != nullptr) {
-        UISize ownerPos = owner_->ScrollPos();
-        (horizontal_ ? ownerPos.cx : ownerPos.cy) = scrollPos_;
-        owner_->PutScrollPos(ownerPos);
+        // The owner reads its scroll position from its bars when it lays out.
+        owner_->NeedUpdate();
     } else if (manager_ != nullptr) {
         manager_->SendNotification(this, "scroll");
     }
