@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -26,6 +27,25 @@ platform::SpawnOptions Quiet() {
     platform::SpawnOptions options;
     options.hidden = true;
     return options;
+}
+
+// Starts a server process that ends with the test process, even when the
+// test is killed (a time-out), so no X server outlives its test.
+pid_t SpawnTiedToUs(const std::vector<std::string>& argv) {
+    std::vector<char*> args;
+    for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
+    args.push_back(nullptr);
+    const pid_t parent = getpid();
+    const pid_t pid = fork();
+    if (pid != 0) return pid;
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != parent) _exit(127);
+    const int devNull = open("/dev/null", O_RDWR);
+    dup2(devNull, STDIN_FILENO);
+    dup2(devNull, STDOUT_FILENO);
+    dup2(devNull, STDERR_FILENO);
+    execv(args[0], args.data());
+    _exit(127);
 }
 
 // Xvfb writes its display number to the descriptor given with -displayfd
@@ -103,9 +123,8 @@ bool GuiDisplay::Start(bool windowManager) {
     if (pipe2(pipeFds, O_CLOEXEC) != 0) return false;
     // Only the write end goes to Xvfb.
     fcntl(pipeFds[1], F_SETFD, 0);
-    server_ = platform::SpawnProcess({"/usr/bin/Xvfb", "-displayfd", std::to_string(pipeFds[1]), "-noreset", "-br",
-                                      "-nolisten", "tcp", "-screen", "0", "1024x768x24"},
-                                     Quiet());
+    server_ = SpawnTiedToUs({"/usr/bin/Xvfb", "-displayfd", std::to_string(pipeFds[1]), "-noreset", "-br", "-nolisten",
+                             "tcp", "-screen", "0", "1024x768x24"});
     close(pipeFds[1]);
     const auto name = server_ > 0 ? ReadDisplayNumber(pipeFds[0]) : std::nullopt;
     close(pipeFds[0]);
@@ -117,7 +136,7 @@ bool GuiDisplay::Start(bool windowManager) {
     if (hadDisplay_) previousDisplay_ = previous;
     setenv("DISPLAY", name_.c_str(), 1);
     if (!windowManager) return true;
-    windowManager_ = platform::SpawnProcess({"/usr/bin/openbox", "--sm-disable"}, Quiet());
+    windowManager_ = SpawnTiedToUs({"/usr/bin/openbox", "--sm-disable"});
     return windowManager_ > 0 && WaitForWindowManager() && WindowManagerMapsWindows(name_);
 }
 
