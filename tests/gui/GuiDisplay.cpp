@@ -66,12 +66,13 @@ std::optional<std::string> ReadDisplayNumber(int fd) {
     return ":" + text.substr(0, text.find('\n'));
 }
 
-bool WaitForWindowManager() {
+// Waits for another process to come up and announce itself on the display:
+// nothing to wait on but time.
+bool WaitForDesktop(bool (platform::X11Desktop::*announced)() const) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kStartTimeoutMs);
     while (std::chrono::steady_clock::now() < deadline) {
         platform::X11Desktop desktop;
-        if (desktop.Open() && desktop.WindowManagerRunning()) return true;
-        // Waiting for another process to come up: nothing to wait on but time.
+        if (desktop.Open() && (desktop.*announced)()) return true;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return false;
@@ -118,7 +119,7 @@ void EndProcess(pid_t& pid) {
 
 GuiDisplay::~GuiDisplay() { Stop(); }
 
-bool GuiDisplay::Start(bool windowManager) {
+bool GuiDisplay::Start(bool windowManager, bool compositor) {
     int pipeFds[2];
     if (pipe2(pipeFds, O_CLOEXEC) != 0) return false;
     // Only the write end goes to Xvfb.
@@ -135,14 +136,19 @@ bool GuiDisplay::Start(bool windowManager) {
     hadDisplay_ = previous != nullptr;
     if (hadDisplay_) previousDisplay_ = previous;
     setenv("DISPLAY", name_.c_str(), 1);
+    if (compositor) {
+        compositor_ = SpawnTiedToUs({"/usr/bin/xcompmgr"});
+        if (compositor_ <= 0 || !WaitForDesktop(&platform::X11Desktop::CompositorRunning)) return false;
+    }
     if (!windowManager) return true;
     windowManager_ = SpawnTiedToUs({"/usr/bin/openbox", "--sm-disable"});
-    return windowManager_ > 0 && WaitForWindowManager() && WindowManagerMapsWindows(name_);
+    return windowManager_ > 0 && WaitForDesktop(&platform::X11Desktop::WindowManagerRunning) && WindowManagerMapsWindows(name_);
 }
 
 void GuiDisplay::Stop() {
     FinishBackground();
     EndProcess(windowManager_);
+    EndProcess(compositor_);
     EndProcess(server_);
     if (hadDisplay_) {
         setenv("DISPLAY", previousDisplay_.c_str(), 1);

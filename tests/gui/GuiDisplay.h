@@ -21,8 +21,8 @@ public:
     GuiDisplay& operator=(const GuiDisplay&) = delete;
 
     // Starts Xvfb (1024x768, 24 bits, black root); with windowManager also
-    // openbox, returning once it has announced itself.
-    bool Start(bool windowManager);
+    // openbox, with compositor also xcompmgr, returning once they are at work.
+    bool Start(bool windowManager, bool compositor = false);
     const std::string& Name() const { return name_; }
 
     // Runs xdotool with args against the display; true when it succeeded.
@@ -42,6 +42,7 @@ private:
     std::string name_;
     pid_t server_ = -1;
     pid_t windowManager_ = -1;
+    pid_t compositor_ = -1;
     pid_t background_ = -1;
     std::string previousDisplay_;
     bool hadDisplay_ = false;

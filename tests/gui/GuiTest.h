@@ -17,9 +17,10 @@ namespace testsupport {
 class GuiTest : public ::testing::Test {
 protected:
     virtual bool NeedsWindowManager() const { return false; }
+    virtual bool NeedsCompositor() const { return false; }
 
     void SetUp() override {
-        ASSERT_TRUE(display_.Start(NeedsWindowManager())) << "no X server for the test";
+        ASSERT_TRUE(display_.Start(NeedsWindowManager(), NeedsCompositor())) << "no X server for the test";
         loop_ = std::make_unique<ZembraUI::CMessageLoop>(
             [this] { return fakeNow_ ? *fakeNow_ : ZembraUI::CMessageLoop::SteadyMilliseconds(); });
         ASSERT_TRUE(loop_->Start());

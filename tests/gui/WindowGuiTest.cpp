@@ -144,6 +144,33 @@ TEST_F(WindowGuiTest, CaptionDragMovesTheWindowWhileControlsInTheBandStayClickab
     EXPECT_EQ(window.buttons.size(), 2u);  // the drag's press reached no control
 }
 
+class CompositorGuiTest : public WindowGuiTest {
+protected:
+    bool NeedsCompositor() const override { return true; }
+};
+
+TEST_F(CompositorGuiTest, TranslucentPixelsBlendWithWhatLiesBelow) {
+    TwoToneWindow below(kGreen, kGreen);
+    ASSERT_TRUE(below.Create(At(100, 100, 200, 100)));
+    ASSERT_TRUE(ShowAndPaint(below));
+    TwoToneWindow glass(0x00000000, 0x80FF0000);
+    ASSERT_TRUE(glass.Create(At(100, 100, 200, 100, true)));
+    EXPECT_TRUE(glass.HasAlphaVisual());
+    ASSERT_TRUE(ShowAndPaint(glass));
+
+    const auto blended = [](std::uint32_t pixel) {
+        const int red = int((pixel >> 16) & 0xFF);
+        const int green = int((pixel >> 8) & 0xFF);
+        return red > 100 && red < 160 && green > 100 && green < 160;
+    };
+    const auto shot = ScreenshotWhen([&](const auto& image) {
+        return PixelOf(image, 110, 150) == kGreen && blended(PixelOf(image, 290, 150));
+    });
+    ASSERT_TRUE(shot.has_value());
+    EXPECT_EQ(PixelOf(*shot, 110, 150), kGreen);
+    EXPECT_TRUE(blended(PixelOf(*shot, 290, 150))) << std::hex << PixelOf(*shot, 290, 150);
+}
+
 class WindowManagerGuiTest : public WindowGuiTest {
 protected:
     bool NeedsWindowManager() const override { return true; }
