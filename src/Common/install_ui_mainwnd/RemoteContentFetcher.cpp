@@ -17,6 +17,7 @@
 #include "Common/install_ui_mainwnd/IContentWindowPort.h"
 #include "Common/install_ui_mainwnd/IFlowAnalytics.h"
 #include "Common/install_ui_mainwnd/InstallRunState.h"
+#include "CTaskFileSaver.h"
 #include "ContentQueries.h"
 #include "DownLoadImpl.h"
 #include "EnumErrorCode.h"
@@ -168,6 +169,8 @@ RemoteContentFetcher::PictureResult RemoteContentFetcher::FetchPicture(const std
     std::string cdnReport;
     const int result = CDownLoadImpl::SuperDownloadFile(url, localPath, cdnReport, false);
     LOG(INFO) << " Get Cbs Ban5_2: " << result;
+    // A picture needs no resume record; its last save may still be on its way.
+    CTaskFileSaver::GetInstance().Wait(taskFile);
     RemoveFile(taskFile);
     if (result != static_cast<int>(EnumErrorCode::Success)) return PictureResult::Failed;
     if (!DecodesAsPicture(localPath, kMaxPictureBytes)) {
