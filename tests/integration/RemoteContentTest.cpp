@@ -46,13 +46,14 @@ public:
     std::string GetInstallDir() const override { return {}; }
     void DeliverStartAppClick() override {}
     BannerRecords& Banners() override { return banners_; }
-    bool IsClosing() const override { return false; }
+    bool IsClosing() const override { return closing; }
 
     bool ToldBannersArrived() const {
         return std::count(posted.begin(), posted.end(), installmsg::kBannersArrived) == 1;
     }
 
     EnumLanguage language = English;
+    bool closing = false;
     std::vector<unsigned> posted;
 
 private:
@@ -259,4 +260,19 @@ TEST_F(RemoteContentTest, HostilePicturesAreRefusedWithinBounds) {
     for (const auto& record : server_->RecordsFor("/content/pictures/2gib.bin")) EXPECT_EQ(record.method, "HEAD");
     EXPECT_TRUE(log_.Has(" Get Cbs Ban picture probe failed: 47, 302"));
     EXPECT_LE(server_->RecordsFor("/loop.png").size(), 3u * 6u) << "each try follows at most five redirects";
+}
+
+TEST_F(RemoteContentTest, EarlyQueryFillsTheConfigurationUnlessTheWindowIsClosing) {
+    window_.closing = true;
+    Fetcher().AsyncGetCbsInfo();
+    EXPECT_TRUE(log_.Has(" GetDownloaderInfo(Async) abandon"));
+    EXPECT_TRUE(server_->RecordsFor("/queryDownloaderV2").empty());
+
+    window_.closing = false;
+    window_.language = Korean;
+    Fetcher().AsyncGetCbsInfo();
+    EXPECT_EQ(window_.Configuration().GetLoadState(), CConfigure::LoadStateLoaded);
+    EXPECT_EQ(server_->RecordsFor("/queryDownloaderV2").size(), 1u);
+    EXPECT_TRUE(log_.Has(" Configure Load From XML! "));
+    EXPECT_EQ(analytics_.Count("L|11|" + window_.Configuration().GetSoftwareVersion()), 1u);
 }
