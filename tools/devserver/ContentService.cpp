@@ -6,6 +6,7 @@
 #include <openssl/evp.h>
 
 #include "GeneratedBody.h"
+#include "HexText.h"
 #include "PackageHost.h"
 #include "PictureMaker.h"
 #include "ReceivedRequest.h"
@@ -23,13 +24,7 @@ std::string Md5Hex(const std::string& text) {
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
     EVP_Digest(text.data(), text.size(), digest, &length, EVP_md5(), nullptr);
-    static const char kHex[] = "0123456789abcdef";
-    std::string hex;
-    for (unsigned int i = 0; i < length; ++i) {
-        hex += kHex[digest[i] >> 4];
-        hex += kHex[digest[i] & 15];
-    }
-    return hex;
+    return LowerHex(digest, length);
 }
 
 std::string Param(const httplib::Params& params, const std::string& name) {
