@@ -1,15 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <sched.h>
-#include <sys/mount.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <optional>
 #include <sstream>
 
@@ -19,8 +13,11 @@
 #include "LogLines.h"
 #include "platform/Process.h"
 #include "platform/RegistryStore.h"
+#include "support/PrivateMounts.h"
 #include "support/TempDir.h"
 
+using testsupport::InPrivateMounts;
+using testsupport::MountTmpfs;
 using testsupport::ScopedEnv;
 using testsupport::TempDir;
 
@@ -71,49 +68,6 @@ private:
     platform::DriveSources sources_;
     int count_ = 0;
 };
-
-// Runs body in a child with its own user and mount namespace, where it may
-// mount private tmpfs filesystems. Returns what body returned, or nullopt
-// when the namespace cannot be made here.
-std::optional<std::string> InPrivateMounts(const std::function<std::string()>& body) {
-    int pipeEnds[2];
-    if (pipe(pipeEnds) != 0) return std::nullopt;
-    const std::string uid = std::to_string(getuid());
-    const std::string gid = std::to_string(getgid());
-    const pid_t child = fork();
-    if (child == 0) {
-        close(pipeEnds[0]);
-        auto writeProc = [](const char* path, const std::string& text) {
-            const int fd = open(path, O_WRONLY | O_CLOEXEC);
-            const bool written = fd >= 0 && write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-            if (fd >= 0) close(fd);
-            return written;
-        };
-        if (unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) _exit(1);
-        writeProc("/proc/self/setgroups", "deny");
-        if (!writeProc("/proc/self/uid_map", "0 " + uid + " 1") || !writeProc("/proc/self/gid_map", "0 " + gid + " 1"))
-            _exit(1);
-        if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) _exit(1);
-        const std::string result = body();
-        const bool sent = write(pipeEnds[1], result.data(), result.size()) == static_cast<ssize_t>(result.size());
-        _exit(sent ? 0 : 2);
-    }
-    close(pipeEnds[1]);
-    std::string output;
-    char buffer[4096];
-    for (ssize_t n; (n = read(pipeEnds[0], buffer, sizeof buffer)) > 0;) output.append(buffer, static_cast<std::size_t>(n));
-    close(pipeEnds[0]);
-    int status = 0;
-    if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return std::nullopt;
-    return output;
-}
-
-bool MountTmpfs(const std::string& folder, std::uint64_t bytes, bool readOnly = false) {
-    std::filesystem::create_directories(folder);
-    const std::string options = "size=" + std::to_string(bytes);
-    return mount("tmpfs", folder.c_str(), "tmpfs", readOnly ? MS_RDONLY : 0, options.c_str()) == 0;
-}
 
 }  // namespace
 
