@@ -51,6 +51,12 @@ std::string NearestExistingFolder(std::string path) {
     return path.empty() ? "/" : path;
 }
 
+// True when this process may create path: its nearest existing folder is
+// writable (not on a read-only mount, not someone else's).
+bool CanCreate(const std::string& path) {
+    return access(NearestExistingFolder(path).c_str(), W_OK | X_OK) == 0;
+}
+
 std::string FreeText(const std::optional<std::uint64_t>& free) {
     return free ? std::to_string(*free) : "unknown";
 }
@@ -131,7 +137,7 @@ InstallPathCheck CInstallTargetChecks::IsCorrectInstallPath(const CConfigure& co
         const std::string suggested = NeedSuggestSSD(size, inputs);
         if (!suggested.empty() && ask && ask(MsgSuggestSSD, suggested) == 1) {
             LOG(INFO) << " user choose ok to switch ssd: " << suggested;
-            check.installPathText = MoveOntoDrive(check.installPathText, suggested);
+            check.installPathText = SwitchToSsd(check.installPathText, suggested);
         }
         InstallTargetInputs current = inputs;
         current.installPathText = check.installPathText;
@@ -210,6 +216,10 @@ std::string CInstallTargetChecks::NeedSuggestSSD(std::int64_t size, const Instal
     for (const std::string& letter : letters) joined += (joined.empty() ? "" : " ") + letter;
     LOG(INFO) << " CurInstallPath is not ssd, get ssd: " << joined;
     for (const std::string& letter : letters) {
+        if (!CanCreate(MoveOntoDrive(inputs.installPathText, letter))) {
+            LOG(INFO) << " Judge path not writable: " << letter;
+            continue;
+        }
         const bool holdsWork = platform::SameDrive(letter, inputs.workFolder);
         const std::optional<std::uint64_t> free = platform::FreeBytesAvailable(letter);
         LOG(INFO) << " Judge space: " << FreeText(free) << ", " << size << "*" << (holdsWork ? 3 : 2);
@@ -232,14 +242,20 @@ std::string CInstallTargetChecks::MoveToRoomiestDrive(const std::string& pathTex
     if (pathText.empty() || pathText.front() != '/') return pathText;
     const std::string ownDrive = DriveOf(pathText);
     std::optional<DriveFacts> roomiest;
-    for (const DriveFacts& drive : SearchableDrives())
-        if (!roomiest || drive.freeBytes > roomiest->freeBytes) roomiest = drive;
+    for (const DriveFacts& drive : SearchableDrives()) {
+        if (roomiest && drive.freeBytes <= roomiest->freeBytes) continue;
+        if (drive.mountPoint == ownDrive || CanCreate(MoveOntoDrive(pathText, drive.mountPoint))) roomiest = drive;
+    }
     // The path's own drive competes too, even where its root is not ours to
     // write (a home folder on "/"): staying is no move.
     for (const platform::Drive& drive : platform::ListDrives(drives_))
         if (drive.mountPoint == ownDrive && (!roomiest || drive.freeBytes > roomiest->freeBytes)) return pathText;
     if (!roomiest || roomiest->mountPoint == ownDrive) return pathText;
     return MoveOntoDrive(pathText, roomiest->mountPoint);
+}
+
+std::string CInstallTargetChecks::SwitchToSsd(const std::string& pathText, const std::string& suggestedSsd) const {
+    return MoveOntoDrive(pathText, suggestedSsd);
 }
 
 std::string CInstallTargetChecks::MoveOntoDrive(const std::string& pathText, const std::string& driveRoot) const {
@@ -301,8 +317,9 @@ bool CInstallTargetChecks::IsPendingRename(const std::string& dir) {
 std::vector<CInstallTargetChecks::DriveFacts> CInstallTargetChecks::SearchableDrives() const {
     std::vector<DriveFacts> drives;
     for (const platform::Drive& drive : platform::ListDrives(drives_)) {
-        // Fixed disks only, and only where the installer may create a folder.
-        if (drive.isUsb || drive.isRemovable || !drive.isWritable) continue;
+        // Fixed disks only. Whether the folder can be made there depends on
+        // the folder; the searches ask for each candidate.
+        if (drive.isUsb || drive.isRemovable) continue;
         drives.push_back({drive.mountPoint, drive.freeBytes, drive.isSolidState});
     }
     return drives;

@@ -100,14 +100,17 @@ public:
     FreeSpaceCheck EnoughFreeSpace(std::int64_t size, const std::string& workFolder,
                                    const std::string& installDir) const;
 
-    // The first solid-state drive (mount order) with room for the package,
-    // when suggestSsd is on and the path lies on a spinning disk; "" else.
+    // The first solid-state drive (mount order) with room for the package
+    // where the folder can be made, when suggestSsd is on and the path lies
+    // on a spinning disk; "" else.
     std::string NeedSuggestSSD(std::int64_t size, const InstallTargetInputs& inputs) const;
-    // Mount points of the solid-state drives that take part in drive searches.
+    // Mount points of the fixed (not USB, not removable) solid-state drives.
     std::vector<std::string> GetSsdDriveLetters() const;
-    // The path moved onto the drive with the most free space; unchanged
-    // when that is its own drive or no drive qualifies.
+    // The path moved onto the drive with the most free space where it can
+    // be made; unchanged when that is its own drive or no drive qualifies.
     std::string MoveToRoomiestDrive(const std::string& pathText) const;
+    // The path moved onto the suggested solid-state drive.
+    std::string SwitchToSsd(const std::string& pathText, const std::string& suggestedSsd) const;
     // The path moved onto another drive: the part below its own mount
     // point, placed below driveRoot.
     std::string MoveOntoDrive(const std::string& pathText, const std::string& driveRoot) const;

@@ -102,19 +102,20 @@ TEST(InstallDirTest, FreeSpaceNeedIsThreeTimesOnTheWorkDriveElseTwice) {
     EXPECT_EQ(RequiredFreeBytes(INT64_MAX, true), UINT64_MAX) << "saturates instead of wrapping";
 }
 
-// Two private tmpfs disks of 48 KiB, fully free: the x3/x2 rule with its
-// equality edge, the work disk's own check, a read-only mount and a move to
-// the roomiest disk.
+// Private tmpfs disks, fully free: the x3/x2 rule with its equality edge,
+// the work disk's own check, a move to the roomiest disk that can take the
+// folder, and a read-only mount.
 TEST_F(InstallTargetChecksTest, SpaceRulesOnPrivateDisks) {
     const std::string root = temp_.str();
     const auto output = InPrivateMounts([&]() -> std::string {
         if (!MountTmpfs(root + "/a", 48 << 10) || !MountTmpfs(root + "/b", 48 << 10) ||
-            !MountTmpfs(root + "/big", 96 << 10) || !MountTmpfs(root + "/ro", 48 << 10, true))
+            !MountTmpfs(root + "/big", 96 << 10) || !MountTmpfs(root + "/ro", 192 << 10, true))
             return "no tmpfs";
         flowtest::RecordingAnalytics analytics;
         FakeDisks disks(root + "/fake");
         disks.Add(root + "/a", true);
         disks.Add(root + "/big", true);
+        disks.Add(root + "/ro", true);  // the roomiest, but nothing can be made there
         CInstallTargetChecks checks(analytics, disks.Sources());
         const std::string work = root + "/a/QKDownloader/run";
         std::ostringstream out;
