@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdint>
 #include <cstdlib>
 #include <optional>
@@ -56,7 +57,8 @@ public:
         std::string sender = g_dbus_connection_get_unique_name(bus_) + 1;  // without the leading ':'
         for (char& c : sender)
             if (c == '.') c = '_';
-        const std::string token = "zembra" + std::to_string(getpid());
+        static std::atomic<unsigned> requests{0};
+        const std::string token = "zembra" + std::to_string(getpid()) + "_" + std::to_string(++requests);
         const std::string requestPath = std::string(kPortalPath) + "/request/" + sender + "/" + token;
         subscription_ = g_dbus_connection_signal_subscribe(
             bus_, kPortalName, "org.freedesktop.portal.Request", "Response", requestPath.c_str(), nullptr,

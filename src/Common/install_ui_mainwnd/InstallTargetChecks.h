@@ -55,7 +55,10 @@ struct InstallPathCheck {
     bool pendingRename = false;      // the folder is due to be renamed or deleted at restart
 };
 
-// The checks of the install click, in their order.
+// The checks of the install click, in their order. The window puts
+// installPathText into its path edit whatever the outcome (a refused
+// install shows the folder the checks tried last), shows box with an empty
+// text when set, and switches to the running page when started.
 struct InstallStartCheck {
     bool started = false;            // all checks passed; the install may start
     std::optional<EnumMsgType> box;  // a refusal's box, for the window to show
