@@ -139,9 +139,7 @@ InstallPathCheck CInstallTargetChecks::IsCorrectInstallPath(const CConfigure& co
             LOG(INFO) << " user choose ok to switch ssd: " << suggested;
             check.installPathText = SwitchToSsd(check.installPathText, suggested);
         }
-        InstallTargetInputs current = inputs;
-        current.installPathText = check.installPathText;
-        if (!EnsureSpace(size, current, check)) return check;
+        if (!EnsureSpace(size, inputs, check)) return check;
     }
     check.installDir = GetInstallDir(check.installPathText, inputs.softwareName);
     if (const auto problem = InstallDirProblem(check.installDir)) {

@@ -140,6 +140,8 @@ private:
     std::vector<DriveFacts> SearchableDrives() const;
     std::string DriveOf(const std::string& path) const;
     std::optional<std::string> InstallDirProblem(const std::string& dir) const;
+    // The space checks for the folder in check.installPathText, which moves
+    // to the roomiest drive when its own is too small.
     bool EnsureSpace(std::int64_t size, const InstallTargetInputs& inputs, InstallPathCheck& check) const;
 
     IFlowAnalytics& analytics_;
