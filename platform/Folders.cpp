@@ -58,9 +58,9 @@ struct MountEntry {
     std::string source;
 };
 
-std::vector<MountEntry> ReadMounts() {
+std::vector<MountEntry> ReadMounts(const std::string& mountInfo = "/proc/self/mountinfo") {
     std::vector<MountEntry> mounts;
-    std::ifstream in("/proc/self/mountinfo");
+    std::ifstream in(mountInfo);
     std::string line;
     while (std::getline(in, line)) {
         std::istringstream fields(line);
@@ -75,20 +75,28 @@ std::vector<MountEntry> ReadMounts() {
     return mounts;
 }
 
-std::string SysfsBlockPath(const std::string& majorMinor) {
+// The block device behind a mount: the device node's own number when the
+// source is one (btrfs and friends show a private number in mountinfo),
+// else the number mountinfo gives.
+std::string SysfsBlockPath(const MountEntry& mount, const std::string& sysfsRoot) {
+    std::string majorMinor = mount.majorMinor;
+    struct stat node {};
+    if (stat(mount.source.c_str(), &node) == 0 && S_ISBLK(node.st_mode))
+        majorMinor = std::to_string(major(node.st_rdev)) + ":" + std::to_string(minor(node.st_rdev));
     char resolved[PATH_MAX];
-    const std::string link = "/sys/dev/block/" + majorMinor;
+    const std::string link = sysfsRoot + "/dev/block/" + majorMinor;
     return realpath(link.c_str(), resolved) ? resolved : "";
 }
 
-bool IsRotational(const std::string& sysfsPath) {
-    // A partition has no queue of its own; its disk is the parent folder.
-    for (const std::string& candidate : {sysfsPath + "/queue/rotational", sysfsPath + "/../queue/rotational"}) {
+// A flag of the disk: a partition has no queue of its own, its disk is the
+// parent folder. fallback when neither holds the file.
+bool DiskFlag(const std::string& sysfsPath, const std::string& name, bool fallback) {
+    for (const std::string& candidate : {sysfsPath + "/" + name, sysfsPath + "/../" + name}) {
         std::ifstream in(candidate);
-        int rotational = 1;
-        if (in >> rotational) return rotational != 0;
+        int value = 0;
+        if (in >> value) return value != 0;
     }
-    return true;
+    return fallback;
 }
 
 bool HasOption(const std::string& options, const std::string& option) {
@@ -118,23 +126,44 @@ std::string TempDir() { return EnvOr("TMPDIR", "/tmp"); }
 std::string ConfigHomeDir() { return EnvOr("XDG_CONFIG_HOME", HomeDir() + "/.config"); }
 std::string CacheHomeDir() { return EnvOr("XDG_CACHE_HOME", HomeDir() + "/.cache"); }
 
-std::vector<Drive> ListDrives() {
+std::vector<Drive> ListDrives(const DriveSources& sources) {
     std::vector<Drive> drives;
-    for (const MountEntry& mount : ReadMounts()) {
+    for (const MountEntry& mount : ReadMounts(sources.mountInfo)) {
         if (mount.source.rfind("/dev/", 0) != 0) continue;
         struct statvfs space {};
         if (statvfs(mount.mountPoint.c_str(), &space) != 0) continue;
-        const std::string sysfs = SysfsBlockPath(mount.majorMinor);
+        const std::string sysfs = SysfsBlockPath(mount, sources.sysfsRoot);
         Drive drive;
         drive.mountPoint = WithTrailingSlash(mount.mountPoint);
         drive.device = mount.source;
         drive.freeBytes = static_cast<std::uint64_t>(space.f_bavail) * space.f_frsize;
         drive.isUsb = sysfs.find("/usb") != std::string::npos;
-        drive.isSolidState = !sysfs.empty() && !IsRotational(sysfs);
+        drive.isRemovable = !sysfs.empty() && DiskFlag(sysfs, "removable", false);
+        drive.isSolidState = !sysfs.empty() && !DiskFlag(sysfs, "queue/rotational", true);
         drive.isWritable = !HasOption(mount.options, "ro") && access(mount.mountPoint.c_str(), W_OK) == 0;
         drives.push_back(std::move(drive));
     }
     return drives;
+}
+
+std::optional<std::uint64_t> FreeBytesAvailable(const std::string& path) {
+    std::string probe = path.empty() ? "." : path;
+    struct statvfs space {};
+    while (statvfs(probe.c_str(), &space) != 0) {
+        // Only a folder that does not exist yet is judged by its parent; a
+        // folder that cannot be reached (no permission, a vanished mount) is unknown.
+        if (errno != ENOENT && errno != ENOTDIR) return std::nullopt;
+        while (probe.size() > 1 && probe.back() == '/') probe.pop_back();
+        const auto slash = probe.find_last_of('/');
+        if (slash == std::string::npos) probe = ".";
+        else if (slash == 0) probe = "/";
+        else probe.resize(slash);
+        if (probe == "/" || probe == ".") {
+            if (statvfs(probe.c_str(), &space) != 0) return std::nullopt;
+            break;
+        }
+    }
+    return static_cast<std::uint64_t>(space.f_bavail) * space.f_frsize;
 }
 
 std::string DriveRootOf(const std::string& path) {

@@ -2,6 +2,7 @@
 // The system folders the installer uses, each redirectable by environment so
 // tests never touch the real home, registry or /opt.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,11 +27,20 @@ struct Drive {
     std::string device;       // e.g. /dev/vda1
     std::uint64_t freeBytes;  // available to the user
     bool isUsb;
+    bool isRemovable;         // the disk says its medium can be taken out
     bool isSolidState;
     bool isWritable;
 };
+// Where drive facts come from. Tests point both at a tree of their own.
+struct DriveSources {
+    std::string mountInfo = "/proc/self/mountinfo";
+    std::string sysfsRoot = "/sys";
+};
 // Local block-device filesystems in mount order.
-std::vector<Drive> ListDrives();
+std::vector<Drive> ListDrives(const DriveSources& sources = {});
+// Bytes available to this user on the filesystem holding path, judged by its
+// nearest existing folder; nullopt when that cannot be queried.
+std::optional<std::uint64_t> FreeBytesAvailable(const std::string& path);
 // Mount point of the filesystem holding path (ends with "/").
 std::string DriveRootOf(const std::string& path);
 // True when both paths lie on the same filesystem (st_dev).

@@ -1,5 +1,6 @@
 #include "platform/Process.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
@@ -9,6 +10,8 @@
 #include <fcntl.h>
 #include <fstream>
 #include <grp.h>
+#include <poll.h>
+#include <spawn.h>
 #include <pwd.h>
 #include <string_view>
 #include <sys/stat.h>
@@ -196,6 +199,65 @@ WaitResult WaitForProcess(pid_t pid, int timeoutMs) {
         std::this_thread::sleep_for(pause);
         pause = std::min(pause * 2, std::chrono::milliseconds(50));
     }
+}
+
+CapturedRun RunForOutput(const std::vector<std::string>& argv, int timeoutMs) {
+    constexpr std::size_t kOutputLimit = 1 << 20;
+    CapturedRun run;
+    if (argv.empty()) {
+        errno = EINVAL;
+        return run;
+    }
+    int pipeEnds[2];
+    if (pipe2(pipeEnds, O_CLOEXEC) != 0) return run;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, pipeEnds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    std::vector<char*> arguments;
+    for (const std::string& argument : argv) arguments.push_back(const_cast<char*>(argument.c_str()));
+    arguments.push_back(nullptr);
+    pid_t pid = -1;
+    const int spawnError = posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, arguments.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(pipeEnds[1]);
+    if (spawnError != 0) {
+        close(pipeEnds[0]);
+        errno = spawnError;
+        return run;
+    }
+    run.started = true;
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs < 0 ? 0 : timeoutMs);
+    bool timedOut = false;
+    for (;;) {
+        int waitMs = -1;
+        if (timeoutMs >= 0) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            if (left <= 0) {
+                timedOut = true;
+                break;
+            }
+            waitMs = static_cast<int>(left);
+        }
+        pollfd readable{pipeEnds[0], POLLIN, 0};
+        const int ready = poll(&readable, 1, waitMs);
+        if (ready < 0 && errno == EINTR) continue;
+        if (ready <= 0) continue;
+        char buffer[4096];
+        const ssize_t n = read(pipeEnds[0], buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        run.output.append(buffer, std::min(static_cast<std::size_t>(n), kOutputLimit - std::min(kOutputLimit, run.output.size())));
+    }
+    close(pipeEnds[0]);
+    if (timedOut) kill(pid, SIGKILL);
+    int status = 0;
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
+    run.exited = !timedOut;
+    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return run;
 }
 
 std::vector<ProcessInfo> ListProcesses() {

@@ -27,6 +27,17 @@ struct WaitResult {
 // Waits for a child of this process; timeoutMs < 0 waits forever.
 WaitResult WaitForProcess(pid_t pid, int timeoutMs);
 
+struct CapturedRun {
+    bool started = false;  // false: the program could not be executed (errno set)
+    bool exited = false;   // false: killed when the time-out passed
+    int exitCode = -1;     // exit status, or 128 + signal number
+    std::string output;    // standard output, at most 1 MiB
+};
+// Runs argv[0] (a path) with argv, standard input and error on /dev/null,
+// and collects its standard output. timeoutMs < 0 waits as long as it runs;
+// after the time-out the program is killed.
+CapturedRun RunForOutput(const std::vector<std::string>& argv, int timeoutMs);
+
 struct ProcessInfo {
     pid_t pid;
     std::string name;        // /proc/<pid>/comm

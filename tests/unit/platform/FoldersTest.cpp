@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <thread>
+#include <unistd.h>
 
 #include "platform/Folders.h"
 #include "support/TempDir.h"
@@ -76,4 +77,15 @@ TEST(FoldersTest, ConcurrentAtomicWritersNeverLeaveAMixedFile) {
     const std::string content = ReadFile(path);
     ASSERT_EQ(content.size(), 4096u);
     EXPECT_EQ(content.find_first_not_of(content[0]), std::string::npos);
+}
+
+TEST(FoldersTest, FreeSpaceOfAFolderNotYetMadeIsItsParentsAndUnreachableIsUnknown) {
+    TempDir dir;
+    EXPECT_TRUE(platform::FreeBytesAvailable(dir.str() + "/not/yet/made").has_value());
+    if (geteuid() == 0) GTEST_SKIP() << "root reaches every folder";
+    const std::string locked = dir.str() + "/locked";
+    std::filesystem::create_directory(locked);
+    std::filesystem::permissions(locked, std::filesystem::perms::none);
+    EXPECT_FALSE(platform::FreeBytesAvailable(locked + "/inside").has_value()) << "unknown, not 0";
+    std::filesystem::permissions(locked, std::filesystem::perms::owner_all);
 }

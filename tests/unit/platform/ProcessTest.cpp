@@ -100,3 +100,16 @@ TEST(ProcessTest, ExtraEnvironmentOverridesInheritedValues) {
     platform::WaitForProcess(child, -1);
     EXPECT_EQ(ReadFile(dir.str() + "/out"), "1\nmine\n");
 }
+
+TEST(ProcessTest, RunForOutputCollectsStandardOutputAndKillsAtTheTimeOut) {
+    const auto printed = platform::RunForOutput({"/bin/sh", "-c", "printf 'a b\\n'; echo err >&2; exit 4"}, -1);
+    EXPECT_TRUE(printed.started && printed.exited);
+    EXPECT_EQ(printed.exitCode, 4);
+    EXPECT_EQ(printed.output, "a b\n") << "standard error is not collected";
+
+    const auto stuck = platform::RunForOutput({"/bin/sleep", "60"}, 50);
+    EXPECT_TRUE(stuck.started);
+    EXPECT_FALSE(stuck.exited);
+
+    EXPECT_FALSE(platform::RunForOutput({"/no/such/program"}, -1).started);
+}

@@ -14,6 +14,7 @@
 #include "LogLines.h"
 #include "platform/Process.h"
 #include "platform/RegistryStore.h"
+#include "support/PrivateMounts.h"
 #include "support/TempDir.h"
 
 namespace {
@@ -353,43 +354,15 @@ TEST(CreateDirectoryTreeTest, CreatesEveryLevel) {
     EXPECT_EQ(FuntionImpl::CreateDirectoryTree(temp.str() + "/QKDownloader/logs/run 1/"), 0);
 }
 
-// In a child with its own user and mount namespace: a tmpfs with no inode to
-// spare beyond its root, so the first folder finds the disk full.
-// The child's exit status is CreateDirectoryTree's result, or 200 + step when
-// the namespace could not be set up.
-bool WriteProcFile(const char* path, const std::string& text) {
-    const int fd = open(path, O_WRONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    const bool written = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-    close(fd);
-    return written;
-}
-
-int CreateDirectoryTreeOnAFullDisk(const std::string& mountPoint) {
-    const std::string uid = std::to_string(getuid());
-    const std::string gid = std::to_string(getgid());
-    const pid_t child = fork();
-    if (child == 0) {
-        if (unshare(CLONE_NEWUSER | CLONE_NEWNS) != 0) _exit(201);
-        // Files may only be made by a user the new namespace maps.
-        WriteProcFile("/proc/self/setgroups", "deny");
-        if (!WriteProcFile("/proc/self/uid_map", "0 " + uid + " 1") ||
-            !WriteProcFile("/proc/self/gid_map", "0 " + gid + " 1"))
-            _exit(202);
-        if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) _exit(203);
-        if (mount("tmpfs", mountPoint.c_str(), "tmpfs", 0, "nr_inodes=1") != 0) _exit(204);
-        _exit(FuntionImpl::CreateDirectoryTree(mountPoint + "/QKDownloader/logs"));
-    }
-    int status = 0;
-    if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
-    return WEXITSTATUS(status);
-}
-
+// A tmpfs with no inode to spare beyond its root: the first folder finds the disk full.
 TEST(CreateDirectoryTreeTest, FullDiskIsReportedAs112) {
     TempDir temp;
-    const int result = CreateDirectoryTreeOnAFullDisk(temp.str());
-    if (result > 200) GTEST_SKIP() << "no user namespace for a private tmpfs here (step " << result - 200 << ")";
-    EXPECT_EQ(result, 112);
+    const auto result = testsupport::InPrivateMounts([&temp]() -> std::string {
+        if (!testsupport::MountTmpfs(temp.str(), 1 << 20, false, "nr_inodes=1")) return "no tmpfs";
+        return std::to_string(FuntionImpl::CreateDirectoryTree(temp.str() + "/QKDownloader/logs"));
+    });
+    if (!result) GTEST_SKIP() << "no user namespace for a private tmpfs here";
+    EXPECT_EQ(*result, "112");
 }
 
 // --- text ------------------------------------------------------------------------------
