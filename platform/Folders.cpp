@@ -13,6 +13,8 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include "platform/PrivateFolder.h"
+
 namespace platform {
 
 namespace {
@@ -113,7 +115,7 @@ std::string ProgramFilesDir() {
     return geteuid() == 0 ? "/opt" : HomeDir() + "/.local/opt";
 }
 
-std::string RuntimeDir() { return EnvOr("XDG_RUNTIME_DIR", "/tmp"); }
+std::string RuntimeDir() { return ChooseRuntimeFolder().path; }
 std::string TempDir() { return EnvOr("TMPDIR", "/tmp"); }
 std::string ConfigHomeDir() { return EnvOr("XDG_CONFIG_HOME", HomeDir() + "/.config"); }
 std::string CacheHomeDir() { return EnvOr("XDG_CACHE_HOME", HomeDir() + "/.cache"); }

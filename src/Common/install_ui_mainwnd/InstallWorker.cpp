@@ -31,6 +31,7 @@
 #include "platform/DesktopOpen.h"
 #include "platform/Folders.h"
 #include "platform/LocalSettings.h"
+#include "platform/PrivateFolder.h"
 #include "platform/Process.h"
 #include "platform/SingleInstance.h"
 
@@ -65,12 +66,8 @@ InstallWorker::Relaunch RelaunchInstaller(const std::string& path) {
 // The work folder the logger fixed for this run; a run without one (no
 // usable address at start-up) still keeps its files inside the work root.
 std::string RunWorkDir() {
-    std::string dir = CSingleUserLog::GetInstance().GetWorkDir();
-    if (dir.empty()) {
-        dir = platform::WorkRootDir() + "QKDownloader";
-        platform::CreateDirectoryTree(dir);
-    }
-    return dir;
+    const std::string dir = CSingleUserLog::GetInstance().GetWorkDir();
+    return dir.empty() ? platform::ChooseWorkFolder("QKDownloader").path : dir;
 }
 
 }  // namespace
