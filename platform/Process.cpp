@@ -32,6 +32,7 @@ struct ChildPlan {
     const char* workingDirectory = nullptr;
     bool hidden = false;
     bool dropPrivileges = false;
+    int executableDescriptor = -1;
     uid_t uid = 0;
     gid_t gid = 0;
 };
@@ -56,6 +57,7 @@ ChildPlan MakePlan(const std::vector<std::string>& argv, const SpawnOptions& opt
     for (const std::string& extra : options.extraEnvironment) plan.envStorage.push_back(extra);
     if (!options.workingDirectory.empty()) plan.workingDirectory = options.workingDirectory.c_str();
     plan.hidden = options.hidden || options.detached;
+    plan.executableDescriptor = options.executableDescriptor;
     if (options.runAsUser && geteuid() == 0 && *options.runAsUser != 0) {
         plan.dropPrivileges = true;
         plan.uid = *options.runAsUser;
@@ -101,7 +103,14 @@ void WriteErrno(int fd, int error) {
         WriteErrno(errorFd, errno);
         _exit(127);
     }
-    execve(plan.argv[0], plan.argv.data(), plan.envp.data());
+    if (plan.executableDescriptor >= 0) {
+        // The copy stays open across exec: a script's interpreter reads the
+        // script through it.
+        const int program = dup(plan.executableDescriptor);
+        if (program >= 0) fexecve(program, plan.argv.data(), plan.envp.data());
+    } else {
+        execve(plan.argv[0], plan.argv.data(), plan.envp.data());
+    }
     WriteErrno(errorFd, errno);
     _exit(127);
 }

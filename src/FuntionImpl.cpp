@@ -297,11 +297,13 @@ int FindProcessByFullPath(const std::string& path) {
     return result;
 }
 
-bool VerifyEmbeddedSignature(const std::string& path) {
+bool VerifyEmbeddedSignature(const std::string& path) { return VerifyEmbeddedSignature(path, path); }
+
+bool VerifyEmbeddedSignature(const std::string& path, const std::string& contentPath) {
     platform::SignatureTrust trust;
     if (const std::string caPath = ConfiguredCaPath(); !caPath.empty()) trust.rootPaths.push_back(caPath);
     trust.useSystemStore = true;
-    const platform::SignatureVerdict verdict = platform::CodeSignatureVerifier(trust).Verify(path);
+    const platform::SignatureVerdict verdict = platform::CodeSignatureVerifier(trust).Verify(contentPath);
     const auto outcome = SignatureTrustResult::OutcomeOf(verdict);
     LOG(INFO) << " VerifyEmbeddedSignature result is " << SignatureTrustResult::ResultText(outcome.result) << ", "
               << SignatureTrustResult::MessageOf(outcome, path);

@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <easylogging++.h>
@@ -32,16 +31,6 @@ std::string OwnExecutableName() {
 
 }  // namespace
 
-bool MarkExecutable(const std::string& path) {
-    struct stat info {};
-    if (stat(path.c_str(), &info) != 0) return false;
-    mode_t mode = info.st_mode | S_IXUSR;
-    if (mode & S_IRGRP) mode |= S_IXGRP;
-    if (mode & S_IROTH) mode |= S_IXOTH;
-    if (mode != info.st_mode && chmod(path.c_str(), mode & 07777) != 0) return false;
-    return access(path.c_str(), X_OK) == 0;
-}
-
 SetupRunner::SetupRunner(IInstallWindowPort& window, IFlowAnalytics& analytics,
                          std::function<std::int64_t()> tickMs, WaitFunction waitForProcess)
     : window_(window), analytics_(analytics), tickMs_(std::move(tickMs)),
@@ -60,7 +49,7 @@ SetupCommandLine SetupRunner::CommandLineFor(const std::string& packagePath) con
     return BuildSetupCommandLine(packagePath, parts);
 }
 
-SetupRunResult SetupRunner::Run(const std::string& packagePath) {
+SetupRunResult SetupRunner::Run(const std::string& packagePath, const platform::PinnedFile& package) {
     InstallRunState& state = window_.RunState();
     const SetupCommandLine commandLine = CommandLineFor(packagePath);
     state.setupStartTick = tickMs_();
@@ -71,7 +60,7 @@ SetupRunResult SetupRunner::Run(const std::string& packagePath) {
     analytics_.Funnel(0, "CoreFuncEvent", "Installing", "Download", "CoreFuncStart", "null");
     analytics_.Funnel(1, "CoreFuncEvent", "Installing", "Download", "ProgramInstall", "null");
 
-    const pid_t pid = StartSetup(commandLine);
+    const pid_t pid = StartSetup(commandLine, package);
     if (pid <= 0) {
         // Without a process there is nothing to wait for; the user sees the
         // same advice as for a setup that never ends.
@@ -83,11 +72,16 @@ SetupRunResult SetupRunner::Run(const std::string& packagePath) {
     return WaitForSetup(pid);
 }
 
-pid_t SetupRunner::StartSetup(const SetupCommandLine& commandLine) {
-    const std::string& packagePath = commandLine.arguments.front();
-    if (!MarkExecutable(packagePath))
-        LOG(INFO) << " Setup package not executable: " << packagePath << ", " << errno;
-    const pid_t pid = platform::SpawnProcess(commandLine.arguments);
+// The setup is started from the descriptor its checks read, so a file put
+// in its place afterwards is never what runs.
+pid_t SetupRunner::StartSetup(const SetupCommandLine& commandLine, const platform::PinnedFile& package) {
+    if (!package.MarkExecutable())
+        LOG(INFO) << " Setup package not executable: " << commandLine.arguments.front() << ", " << errno;
+    platform::SpawnOptions options;
+    options.executableDescriptor = package.Descriptor();
+    // Without a pinned file nothing is started, least of all by its name.
+    errno = EBADF;
+    const pid_t pid = package.IsOpen() ? platform::SpawnProcess(commandLine.arguments, options) : -1;
     if (pid <= 0) LOG(INFO) << " CreateProcess failed (" << errno << "): " << std::strerror(errno);
     return pid;
 }
