@@ -13,6 +13,7 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include "platform/DesktopUserFiles.h"
 #include "platform/PrivateFolder.h"
 
 namespace platform {
@@ -183,7 +184,11 @@ int CreateDirectoryTree(const std::string& path) {
         if (i < path.size() && path[i] != '/') continue;
         prefix = path.substr(0, i);
         if (prefix.empty()) continue;
-        if (mkdir(prefix.c_str(), 0755) == 0 || errno == EEXIST) continue;
+        if (mkdir(prefix.c_str(), 0755) == 0) {
+            HandToDesktopUser(prefix);
+            continue;
+        }
+        if (errno == EEXIST) continue;
         if (errno == ENOSPC) return 112;
         return errno;
     }
@@ -204,6 +209,7 @@ bool WriteFileAtomically(const std::string& path, const std::string& data) {
     }
     const bool complete = written == data.size() && fsync(fd) == 0;
     close(fd);
+    HandToDesktopUser(temporary);
     if (!complete || rename(temporary.c_str(), path.c_str()) != 0) {
         unlink(temporary.c_str());
         return false;

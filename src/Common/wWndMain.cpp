@@ -14,6 +14,7 @@
 #include "DownloadSource.h"
 #include "FuntionImpl.h"
 #include "SingleUserLog.h"
+#include "platform/DesktopUserFiles.h"
 #include "platform/EmbeddedResources.h"
 #include "platform/LocalSettings.h"
 #include "platform/Process.h"
@@ -58,6 +59,7 @@ void SetUpRunLog(const StartupLabels& labels) {
     CSingleUserLog& logger = CSingleUserLog::GetInstance();
     logger.InitLogPaths(runName);
     ConfigureRunLog(logger.GetLogFilePath());
+    platform::HandToDesktopUser(logger.GetLogFilePath());
     RefreshCrashHandlerPaths();
     if (const std::string refusal = logger.GetWorkDirRefusal(); !refusal.empty())
         LOG(INFO) << " Work folder " << refusal << ", using " << logger.GetWorkDir();

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <regex>
 #include <thread>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "platform/SingleInstance.h"
@@ -149,3 +150,26 @@ TEST(StartupTest, UnusableRuntimeFolderFallsBackToAPrivateOneAndSaysSo) {
     EXPECT_EQ(std::filesystem::status(privateFolder).permissions(), std::filesystem::perms::owner_all);
 }
 
+
+TEST(StartupTest, ARootRunLeavesTheDesktopUsersFoldersToThem) {
+    if (geteuid() != 0) GTEST_SKIP() << "only a root run writes for another user";
+    constexpr uid_t kNobody = 65534;
+    InstallerSandbox sandbox;
+    const std::string home = sandbox.root().str() + "/home";
+    std::filesystem::create_directories(home);
+    ASSERT_EQ(chown(home.c_str(), kNobody, kNobody), 0);
+    sandbox.SetEnvironment("SUDO_UID", std::to_string(kNobody));
+    sandbox.SetEnvironment("APPDATA", home + "/appdata");
+    sandbox.SetEnvironment("XDG_CONFIG_HOME", home + "/config");
+    const auto run = sandbox.Run({"debug"});
+    EXPECT_TRUE(Contains(run.standardOutput, " Wait exit 3")) << run.standardOutput;
+
+    std::size_t files = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(home)) {
+        struct stat info {};
+        ASSERT_EQ(lstat(entry.path().c_str(), &info), 0);
+        EXPECT_EQ(info.st_uid, kNobody) << entry.path();
+        files += entry.is_regular_file();
+    }
+    EXPECT_GE(files, 3u) << "the run log, the analytics log and galog.json at least";
+}
