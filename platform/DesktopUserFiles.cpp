@@ -19,23 +19,27 @@ std::string FolderOf(const std::string& path) {
 
 }  // namespace
 
-bool HandToDesktopUser(const std::string& path) {
+std::optional<FileOwner> DesktopOwnerOf(const std::string& folder) {
     const std::optional<uid_t> user = DesktopUserOfRootProcess();
-    if (!user) return false;
-    struct stat folder {};
-    if (stat(FolderOf(path).c_str(), &folder) != 0 || folder.st_uid != *user) return false;
+    struct stat info {};
+    if (!user || stat(folder.c_str(), &info) != 0 || info.st_uid != *user) return std::nullopt;
+    passwd entry {};
+    passwd* found = nullptr;
+    char buffer[4096];
+    const bool known = getpwuid_r(*user, &entry, buffer, sizeof buffer, &found) == 0 && found;
+    return FileOwner{*user, known ? entry.pw_gid : info.st_gid};
+}
+
+bool HandToDesktopUser(const std::string& path) {
+    const std::optional<FileOwner> owner = DesktopOwnerOf(FolderOf(path));
+    if (!owner) return false;
     // The object itself, never what a link in its place points to.
     const int fd = open(path.c_str(), O_PATH | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) return false;
     struct stat info {};
     const bool ours = fstat(fd, &info) == 0 && info.st_uid == 0 && !S_ISLNK(info.st_mode) &&
                       (S_ISDIR(info.st_mode) || (S_ISREG(info.st_mode) && info.st_nlink == 1));
-    passwd entry {};
-    passwd* found = nullptr;
-    char buffer[4096];
-    const bool known = ours && getpwuid_r(*user, &entry, buffer, sizeof buffer, &found) == 0 && found;
-    const gid_t group = known ? entry.pw_gid : folder.st_gid;
-    const bool handed = ours && fchownat(fd, "", *user, group, AT_EMPTY_PATH) == 0;
+    const bool handed = ours && fchownat(fd, "", owner->uid, owner->gid, AT_EMPTY_PATH) == 0;
     close(fd);
     return handed;
 }
