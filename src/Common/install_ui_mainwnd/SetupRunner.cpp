@@ -14,6 +14,7 @@
 #include "Common/install_ui_mainwnd/InstallRunState.h"
 #include "FlowErrorCodes.h"
 #include "SingleUserLog.h"
+#include "platform/DesktopUserFiles.h"
 
 namespace {
 
@@ -69,7 +70,16 @@ SetupRunResult SetupRunner::Run(const std::string& packagePath, const platform::
     }
     state.setupFinished = false;
     window_.PostWindowMessage(installmsg::kSetupStarted, 0, 0);
-    return WaitForSetup(pid);
+    const SetupRunResult result = WaitForSetup(pid);
+    HandSetupLogToDesktopUser(commandLine);
+    return result;
+}
+
+// A setup run as root writes its log into the desktop user's log folder.
+void SetupRunner::HandSetupLogToDesktopUser(const SetupCommandLine& commandLine) {
+    constexpr std::string_view kLogSwitch = "/LOG=";
+    for (const std::string& argument : commandLine.arguments)
+        if (argument.rfind(kLogSwitch, 0) == 0) platform::HandToDesktopUser(argument.substr(kLogSwitch.size()));
 }
 
 // The setup is started from the descriptor its checks read, so a file put

@@ -37,6 +37,7 @@ public:
 private:
     pid_t StartSetup(const SetupCommandLine& commandLine, const platform::PinnedFile& package);
     SetupRunResult WaitForSetup(pid_t pid);
+    static void HandSetupLogToDesktopUser(const SetupCommandLine& commandLine);
     void TimeOut();
 
     IInstallWindowPort& window_;

@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "Common/install_ui_mainwnd/SetupRunner.h"
 #include "InstallFlowDoubles.h"
@@ -139,6 +141,25 @@ TEST_F(SetupRunnerTest, WaitsAreCountedUntilTheSetupEnds) {
     const SetupRunResult result = runner.Run(flowtest::DemoPackage(), *Pinned(flowtest::DemoPackage()));
     EXPECT_TRUE(result.completed);
     EXPECT_EQ(result.secondsWaited, 3u);
+}
+
+TEST_F(SetupRunnerTest, ARootRunHandsTheSetupLogToTheDesktopUser) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only a root run writes for another user";
+    constexpr uid_t kNobody = 65534;
+    ASSERT_EQ(::chown(LogDir().c_str(), kNobody, kNobody), 0);
+    ScopedEnv pkexec("PKEXEC_UID", "");
+    ScopedEnv sudo("SUDO_UID", std::to_string(kNobody));
+    flowtest::TestWindow window(Labels("240"));
+    window.installDir = temp_.str() + "/opt";
+    SetupRunner runner(window, analytics_, [this] { return now_; });
+    ASSERT_TRUE(runner.Run(flowtest::DemoPackage(), *Pinned(flowtest::DemoPackage())).completed);
+    std::vector<fs::path> setupLogs;
+    for (const auto& entry : fs::directory_iterator(LogDir()))
+        if (entry.path().filename().string().find("_Setup_") != std::string::npos) setupLogs.push_back(entry.path());
+    ASSERT_EQ(setupLogs.size(), 1u);
+    struct stat info {};
+    ASSERT_EQ(::stat(setupLogs[0].c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, kNobody);
 }
 
 TEST_F(SetupRunnerTest, ASetupThatCannotStartTakesTheTimeOutPath) {
