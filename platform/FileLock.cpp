@@ -1,5 +1,7 @@
 #include "platform/FileLock.h"
 
+#include "platform/DesktopUserFiles.h"
+
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -17,6 +19,7 @@ FileLock::~FileLock() {
 bool FileLock::Open() {
     if (fd_ >= 0) return true;
     fd_ = open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    if (fd_ >= 0) HandToDesktopUser(path_);
     return fd_ >= 0;
 }
 

@@ -13,6 +13,9 @@
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
+#include "platform/DesktopUserFiles.h"
+#include "platform/PrivateFolder.h"
+
 namespace platform {
 
 namespace {
@@ -121,7 +124,7 @@ std::string ProgramFilesDir() {
     return geteuid() == 0 ? "/opt" : HomeDir() + "/.local/opt";
 }
 
-std::string RuntimeDir() { return EnvOr("XDG_RUNTIME_DIR", "/tmp"); }
+std::string RuntimeDir() { return ChooseRuntimeFolder().path; }
 std::string TempDir() { return EnvOr("TMPDIR", "/tmp"); }
 std::string ConfigHomeDir() { return EnvOr("XDG_CONFIG_HOME", HomeDir() + "/.config"); }
 std::string CacheHomeDir() { return EnvOr("XDG_CACHE_HOME", HomeDir() + "/.cache"); }
@@ -210,7 +213,11 @@ int CreateDirectoryTree(const std::string& path) {
         if (i < path.size() && path[i] != '/') continue;
         prefix = path.substr(0, i);
         if (prefix.empty()) continue;
-        if (mkdir(prefix.c_str(), 0755) == 0 || errno == EEXIST) continue;
+        if (mkdir(prefix.c_str(), 0755) == 0) {
+            HandToDesktopUser(prefix);
+            continue;
+        }
+        if (errno == EEXIST) continue;
         if (errno == ENOSPC) return 112;
         return errno;
     }
@@ -231,6 +238,7 @@ bool WriteFileAtomically(const std::string& path, const std::string& data) {
     }
     const bool complete = written == data.size() && fsync(fd) == 0;
     close(fd);
+    HandToDesktopUser(temporary);
     if (!complete || rename(temporary.c_str(), path.c_str()) != 0) {
         unlink(temporary.c_str());
         return false;

@@ -12,7 +12,7 @@ namespace platform {
 std::string AppDataDir();
 // $ZEMBRA_PROGRAM_FILES, else /opt as root, else ~/.local/opt.
 std::string ProgramFilesDir();
-// $XDG_RUNTIME_DIR, else /tmp.
+// The session's private runtime folder (see ChooseRuntimeFolder).
 std::string RuntimeDir();
 // $TMPDIR, else /tmp.
 std::string TempDir();

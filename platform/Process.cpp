@@ -35,36 +35,80 @@ struct ChildPlan {
     const char* workingDirectory = nullptr;
     bool hidden = false;
     bool dropPrivileges = false;
+    int executableDescriptor = -1;
     uid_t uid = 0;
     gid_t gid = 0;
+    std::vector<gid_t> groups;
 };
+
+struct DesktopUser {
+    uid_t uid = 0;
+    gid_t gid = 0;
+    std::vector<gid_t> groups;
+    std::vector<std::string> environment;  // HOME, USER, LOGNAME, XDG_RUNTIME_DIR of the user
+};
+
+// The user a child is started as: their groups and the environment entries
+// that would otherwise still name root's home and session.
+DesktopUser DesktopUserFor(uid_t uid) {
+    DesktopUser user;
+    user.uid = uid;
+    user.gid = uid;
+    passwd entry {};
+    passwd* found = nullptr;
+    std::vector<char> buffer(16384);
+    if (getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) == 0 && found) {
+        user.gid = entry.pw_gid;
+        int count = 64;
+        user.groups.resize(static_cast<std::size_t>(count));
+        if (getgrouplist(entry.pw_name, entry.pw_gid, user.groups.data(), &count) < 0) {
+            user.groups.resize(static_cast<std::size_t>(count));
+            getgrouplist(entry.pw_name, entry.pw_gid, user.groups.data(), &count);
+        }
+        user.groups.resize(static_cast<std::size_t>(std::max(count, 0)));
+        user.environment = {std::string("HOME=") + entry.pw_dir, std::string("USER=") + entry.pw_name,
+                            std::string("LOGNAME=") + entry.pw_name};
+    }
+    if (user.groups.empty()) user.groups.push_back(user.gid);
+    const std::string runtime = "/run/user/" + std::to_string(uid);
+    struct stat info {};
+    if (stat(runtime.c_str(), &info) == 0 && info.st_uid == uid) user.environment.push_back("XDG_RUNTIME_DIR=" + runtime);
+    else user.environment.push_back("XDG_RUNTIME_DIR");  // a name alone: removed
+    return user;
+}
+
+std::string_view NameOf(std::string_view entry) { return entry.substr(0, entry.find('=')); }
 
 ChildPlan MakePlan(const std::vector<std::string>& argv, const SpawnOptions& options) {
     ChildPlan plan;
     plan.argvStorage = argv;
+    std::vector<std::string> extras;
+    if (options.runAsUser && geteuid() == 0 && *options.runAsUser != 0) {
+        DesktopUser user = DesktopUserFor(*options.runAsUser);
+        plan.dropPrivileges = true;
+        plan.uid = user.uid;
+        plan.gid = user.gid;
+        plan.groups = std::move(user.groups);
+        extras = std::move(user.environment);
+    }
+    for (const std::string& extra : options.extraEnvironment) {
+        std::erase_if(extras, [&](const std::string& item) { return NameOf(item) == NameOf(extra); });
+        extras.push_back(extra);
+    }
     // An extra entry replaces an inherited one of the same name: with both
     // present, getenv would answer the inherited one.
-    auto overridden = [&options](const char* variable) {
-        const std::string_view entry(variable);
-        const std::string_view name = entry.substr(0, entry.find('='));
-        for (const std::string& extra : options.extraEnvironment) {
-            if (extra.size() > name.size() && extra.compare(0, name.size(), name) == 0 && extra[name.size()] == '=')
-                return true;
-        }
-        return false;
+    auto overridden = [&extras](const char* variable) {
+        const std::string_view name = NameOf(variable);
+        return std::any_of(extras.begin(), extras.end(), [&](const std::string& extra) { return NameOf(extra) == name; });
     };
     for (char** variable = environ; variable && *variable; ++variable) {
         if (!overridden(*variable)) plan.envStorage.emplace_back(*variable);
     }
-    for (const std::string& extra : options.extraEnvironment) plan.envStorage.push_back(extra);
+    for (const std::string& extra : extras)
+        if (extra.find('=') != std::string::npos) plan.envStorage.push_back(extra);
     if (!options.workingDirectory.empty()) plan.workingDirectory = options.workingDirectory.c_str();
     plan.hidden = options.hidden || options.detached;
-    if (options.runAsUser && geteuid() == 0 && *options.runAsUser != 0) {
-        plan.dropPrivileges = true;
-        plan.uid = *options.runAsUser;
-        const passwd* entry = getpwuid(plan.uid);
-        plan.gid = entry ? entry->pw_gid : plan.uid;
-    }
+    plan.executableDescriptor = options.executableDescriptor;
     return plan;
 }
 
@@ -100,11 +144,19 @@ void WriteErrno(int fd, int error) {
         WriteErrno(errorFd, errno);
         _exit(127);
     }
-    if (plan.dropPrivileges && (setgroups(0, nullptr) != 0 || setgid(plan.gid) != 0 || setuid(plan.uid) != 0)) {
+    if (plan.dropPrivileges &&
+        (setgroups(plan.groups.size(), plan.groups.data()) != 0 || setgid(plan.gid) != 0 || setuid(plan.uid) != 0)) {
         WriteErrno(errorFd, errno);
         _exit(127);
     }
-    execve(plan.argv[0], plan.argv.data(), plan.envp.data());
+    if (plan.executableDescriptor >= 0) {
+        // The copy stays open across exec: a script's interpreter reads the
+        // script through it.
+        const int program = dup(plan.executableDescriptor);
+        if (program >= 0) fexecve(program, plan.argv.data(), plan.envp.data());
+    } else {
+        execve(plan.argv[0], plan.argv.data(), plan.envp.data());
+    }
     WriteErrno(errorFd, errno);
     _exit(127);
 }

@@ -14,6 +14,9 @@ struct SpawnOptions {
     bool detached = false;             // hidden, and handed to init: never waited for, never a zombie
     std::optional<uid_t> runAsUser;    // drop to this user (root only)
     std::vector<std::string> extraEnvironment;  // "NAME=value" added to the current environment
+    // When set, the program run is the file open on this descriptor (fexecve)
+    // and argv[0] is only the name it is given.
+    int executableDescriptor = -1;
 };
 
 // Starts argv[0] (a path) with argv. Returns the pid, or -1 with errno set

@@ -12,6 +12,7 @@
 #include <json/json.h>
 
 #include "platform/AsciiText.h"
+#include "platform/DesktopUserFiles.h"
 #include "platform/Folders.h"
 
 namespace platform {
@@ -30,6 +31,7 @@ public:
     StoreLock(const std::string& storePath, int operation) {
         if (operation == LOCK_EX) CreateDirectoryTree(FolderOf(storePath));
         fd_ = open((storePath + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        if (fd_ >= 0) HandToDesktopUser(storePath + ".lock");
         if (fd_ >= 0 && flock(fd_, operation) != 0) {
             close(fd_);
             fd_ = -1;

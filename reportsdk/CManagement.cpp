@@ -5,6 +5,7 @@
 #include <fstream>
 #include <sys/stat.h>
 
+#include "platform/DesktopUserFiles.h"
 #include "platform/Folders.h"
 #include "platform/LocalSettings.h"
 #include "reportsdk/JsonText.h"
@@ -19,7 +20,7 @@ std::string FolderOf(const std::string& path) {
 // The folders of the library are made one level at a time, as each path is
 // computed; an existing folder is no error.
 std::string MadeFolder(const std::string& path) {
-    mkdir(path.c_str(), 0755);
+    if (mkdir(path.c_str(), 0755) == 0) platform::HandToDesktopUser(path);
     return path;
 }
 

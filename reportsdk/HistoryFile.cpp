@@ -8,6 +8,7 @@
 #include <sstream>
 #include <sys/stat.h>
 
+#include "platform/DesktopUserFiles.h"
 #include "platform/FileLock.h"
 #include "reportsdk/JsonText.h"
 
@@ -185,6 +186,7 @@ bool HistoryFile::ReplaceFile(const std::string& text) const {
     }
     const bool complete = written == text.size() && fsync(fd) == 0;
     close(fd);
+    platform::HandToDesktopUser(temporary);
     if (complete && rename(temporary.c_str(), path_.c_str()) == 0) return true;
     unlink(temporary.c_str());
     return false;

@@ -4,6 +4,8 @@
 #include <ctime>
 #include <unistd.h>
 
+#include "platform/DesktopUserFiles.h"
+
 namespace {
 
 struct LocalNow {
@@ -60,6 +62,7 @@ bool SdkLog::Open(const std::string& logsFolder) {
     if (file_) std::fclose(file_);
     path_ = DailyFileName(logsFolder);
     file_ = std::fopen(path_.c_str(), "ae");
+    if (file_) platform::HandToDesktopUser(path_);
     return file_ != nullptr;
 }
 

@@ -243,8 +243,10 @@ int StartTargetMainExe(const std::string& quotedPath, bool direct) {
     const std::string path = Unquoted(quotedPath);
     platform::SpawnOptions options;
     options.workingDirectory = FolderOf(path);
-    // The product outlives the installer and is never waited for.
+    // The product outlives the installer and is never waited for. Started
+    // either way, it runs as the desktop user, never as root.
     options.detached = true;
+    options.runAsUser = platform::DesktopUserOfRootProcess();
     if (direct) {
         // Asking first gives the exact reason a start would fail with.
         if (::access(path.c_str(), X_OK) != 0 || platform::SpawnProcess({path}, options) < 0) {
@@ -262,8 +264,6 @@ int StartTargetMainExe(const std::string& quotedPath, bool direct) {
         ReportStartFailure(2);
         return -1;
     }
-    // As the desktop would start it: as the desktop user, never as root.
-    options.runAsUser = platform::DesktopUserOfRootProcess();
     if (::access(path.c_str(), X_OK) != 0 || platform::SpawnProcess({path}, options) < 0) {
         const int error = errno != 0 ? errno : EINVAL;
         LOG(INFO) << " CreateProcess failed2 (" << error << ")";
@@ -297,11 +297,13 @@ int FindProcessByFullPath(const std::string& path) {
     return result;
 }
 
-bool VerifyEmbeddedSignature(const std::string& path) {
+bool VerifyEmbeddedSignature(const std::string& path) { return VerifyEmbeddedSignature(path, path); }
+
+bool VerifyEmbeddedSignature(const std::string& path, const std::string& contentPath) {
     platform::SignatureTrust trust;
     if (const std::string caPath = ConfiguredCaPath(); !caPath.empty()) trust.rootPaths.push_back(caPath);
     trust.useSystemStore = true;
-    const platform::SignatureVerdict verdict = platform::CodeSignatureVerifier(trust).Verify(path);
+    const platform::SignatureVerdict verdict = platform::CodeSignatureVerifier(trust).Verify(contentPath);
     const auto outcome = SignatureTrustResult::OutcomeOf(verdict);
     LOG(INFO) << " VerifyEmbeddedSignature result is " << SignatureTrustResult::ResultText(outcome.result) << ", "
               << SignatureTrustResult::MessageOf(outcome, path);

@@ -31,6 +31,9 @@ int FindProcessByFullPath(const std::string& path);
 // roots: the CA file of setting Hosts/CaFile and the system store. Logs the
 // outcome; true only when every check passed.
 bool VerifyEmbeddedSignature(const std::string& path);
+// The same check of the bytes at contentPath (a pinned file), reported under
+// the package's own path.
+bool VerifyEmbeddedSignature(const std::string& path, const std::string& contentPath);
 
 // --- .NET Framework check -----------------------------------------------------
 

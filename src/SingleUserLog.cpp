@@ -8,6 +8,7 @@
 #include "GalogFile.h"
 #include "platform/Folders.h"
 #include "platform/LocalSettings.h"
+#include "platform/PrivateFolder.h"
 #include "reportsdk/IWebLog.h"
 #include "reportsdk/JsonText.h"
 
@@ -86,14 +87,15 @@ void CSingleUserLog::InitLogPaths(const std::string& name) {
     const std::string stamp = LocalStamp17();
     const std::string logDir = platform::AppDataDir() + "/QKDownloader/logs/" + name;
     platform::CreateDirectoryTree(logDir);
-    const std::string workDir = platform::WorkRootDir() + "QKDownloader/" + name;
-    platform::CreateDirectoryTree(workDir);
+    // The package is run from here: only this user may change the folder.
+    const platform::FolderChoice work = platform::ChooseWorkFolder("QKDownloader/" + name);
 
     std::lock_guard lock(pathsLock_);
+    workDirRefusal_ = work.refused.empty() ? "" : work.refused + " is not usable (" + work.problem + ")";
     startStamp_ = stamp;
     logDir_ = logDir;
     logFilePath_ = logDir + "/" + name + "_" + stamp + ".log";
-    workDir_ = workDir;
+    workDir_ = work.path;
 }
 
 std::string CSingleUserLog::GetLogFilePath() const {
@@ -109,6 +111,11 @@ std::string CSingleUserLog::GetLogDir() const {
 std::string CSingleUserLog::GetWorkDir() const {
     std::lock_guard lock(pathsLock_);
     return workDir_;
+}
+
+std::string CSingleUserLog::GetWorkDirRefusal() const {
+    std::lock_guard lock(pathsLock_);
+    return workDirRefusal_;
 }
 
 std::string CSingleUserLog::GetStartStamp() const {

@@ -50,6 +50,9 @@ public:
     std::string GetLogFilePath() const;
     std::string GetLogDir() const;
     std::string GetWorkDir() const;
+    // When the usual work folder could not be used: which one and why, for
+    // the log once it is configured. "" otherwise.
+    std::string GetWorkDirRefusal() const;
     std::string GetStartStamp() const;
 
     // --- events -------------------------------------------------------------
@@ -141,6 +144,7 @@ private:
     std::string logFilePath_;
     std::string logDir_;
     std::string workDir_;
+    std::string workDirRefusal_;
     std::string startStamp_;
 
     mutable std::mutex urlLengthsLock_;

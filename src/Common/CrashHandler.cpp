@@ -14,8 +14,10 @@
 #include "FuntionImpl.h"
 #include "SingleUserLog.h"
 #include "platform/AlternateSignalStack.h"
+#include "platform/DesktopUserFiles.h"
 #include "platform/Folders.h"
 #include "platform/MinidumpWriter.h"
+#include "platform/PrivateFolder.h"
 #include "platform/Process.h"
 #include "platform/SingleInstance.h"
 
@@ -30,6 +32,9 @@ constexpr int kFatalSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT};
 struct CrashFilterState {
     char executablePath[PATH_MAX] = {};
     char tempDir[PATH_MAX] = {};
+    // The desktop user a root run hands the dump beside the log to; -1: none.
+    long long dumpOwnerUid = -1;
+    long long dumpOwnerGid = -1;
     char fileVersion[64] = {};
     long utcOffsetSeconds = 0;
     // Descriptors held open so the handler can still open the log and the
@@ -71,7 +76,7 @@ class CrashLog {
 public:
     CrashLog() {
         if (g_state.pathsReady.load(std::memory_order_acquire) && g_state.logFilePath[0] != '\0')
-            fd_ = OpenWithSpare(0, g_state.logFilePath, O_WRONLY | O_APPEND | O_CREAT, 0644);
+            fd_ = OpenWithSpare(0, g_state.logFilePath, O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW, 0644);
     }
     ~CrashLog() {
         if (fd_ >= 0) close(fd_);
@@ -133,8 +138,13 @@ bool WriteDump(const CrashLog& log, const platform::CrashContext& crash) {
                                startup::g_downloaderId.load(std::memory_order_relaxed), g_state.fileVersion,
                                platform::SignalSafeLocalTime(g_state.utcOffsetSeconds));
     // The dump holds stack memory: readable by the user only.
-    const int fd = path.truncated() ? -1 : OpenWithSpare(1, path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int fd =
+        path.truncated() ? -1 : OpenWithSpare(1, path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW, 0600);
     const int openError = errno;
+    if (fd >= 0 && haveLog && g_state.dumpOwnerUid >= 0) {
+        [[maybe_unused]] const int handed =
+            fchown(fd, static_cast<uid_t>(g_state.dumpOwnerUid), static_cast<gid_t>(g_state.dumpOwnerGid));
+    }
     char buffer[128];
     platform::SignalSafeText text(buffer, sizeof buffer);
     text.Append(" Create dmp file: ");
@@ -268,7 +278,10 @@ void InstallUnhandledExceptionHandler() {
     platform::MinidumpWriter::PrepareProcessFacts();
     const std::string executable = platform::CurrentExecutablePath();
     CopyText(g_state.executablePath, sizeof g_state.executablePath, executable);
-    CopyText(g_state.tempDir, sizeof g_state.tempDir, platform::TempDir());
+    // Without a log the dump goes to a folder of ours, never straight into
+    // the shared temporary folder where anyone may plant a link.
+    const std::string privateTemp = platform::PrivateTempFolder();
+    CopyText(g_state.tempDir, sizeof g_state.tempDir, privateTemp.empty() ? platform::TempDir() : privateTemp);
     CopyText(g_state.fileVersion, sizeof g_state.fileVersion, FuntionImpl::GetFileVersionString(executable));
     g_state.downloaderConfig = &CSingleUserLog::GetInstance().downloaderConfig;
     g_state.instanceLock = &startup::SingleInstanceLock();
@@ -293,6 +306,9 @@ void RefreshCrashHandlerPaths() {
     g_state.pathsReady.store(false, std::memory_order_release);
     g_state.utcOffsetSeconds = platform::CurrentUtcOffsetSeconds();
     if (logFilePath.empty()) return;
+    const auto owner = platform::DesktopOwnerOf(logFilePath.substr(0, logFilePath.find_last_of('/')));
+    g_state.dumpOwnerUid = owner ? owner->uid : -1;
+    g_state.dumpOwnerGid = owner ? owner->gid : -1;
     CopyText(g_state.logFilePath, sizeof g_state.logFilePath, logFilePath);
     CopyRelaunchArguments(logFilePath);
     g_state.pathsReady.store(true, std::memory_order_release);

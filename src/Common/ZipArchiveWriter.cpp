@@ -5,6 +5,8 @@
 #include <unistd.h>
 #include <zip.h>
 
+#include "platform/DesktopUserFiles.h"
+
 CZipArchiveWriter::~CZipArchiveWriter() { Discard(); }
 
 bool CZipArchiveWriter::Create(const std::string& path) {
@@ -60,5 +62,6 @@ bool CZipArchiveWriter::Close() {
         return false;
     }
     archive_ = nullptr;
+    platform::HandToDesktopUser(path_);
     return true;
 }

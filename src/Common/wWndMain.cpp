@@ -14,9 +14,11 @@
 #include "DownloadSource.h"
 #include "FuntionImpl.h"
 #include "SingleUserLog.h"
+#include "platform/DesktopUserFiles.h"
 #include "platform/EmbeddedResources.h"
 #include "platform/LocalSettings.h"
 #include "platform/Process.h"
+#include "platform/PrivateFolder.h"
 #include "platform/SingleInstance.h"
 #include "uitoolkit/markup/SkinArchive.h"
 
@@ -57,7 +59,10 @@ void SetUpRunLog(const StartupLabels& labels) {
     CSingleUserLog& logger = CSingleUserLog::GetInstance();
     logger.InitLogPaths(runName);
     ConfigureRunLog(logger.GetLogFilePath());
+    platform::HandToDesktopUser(logger.GetLogFilePath());
     RefreshCrashHandlerPaths();
+    if (const std::string refusal = logger.GetWorkDirRefusal(); !refusal.empty())
+        LOG(INFO) << " Work folder " << refusal << ", using " << logger.GetWorkDir();
 }
 
 int RunDiagnosticsMode(const CommandLineRequest& request) {
@@ -66,20 +71,51 @@ int RunDiagnosticsMode(const CommandLineRequest& request) {
     return 0;
 }
 
+// A start that ends early says why: in the log, and on standard error when
+// the run has no log file to say it in.
+void LogEarlyEnd(const std::string& reason) {
+    LOG(INFO) << reason;
+    if (CSingleUserLog::GetInstance().GetLogFilePath().empty()) std::fprintf(stderr, "%s\n", reason.c_str());
+}
+
+void LogRuntimeFolder() {
+    const platform::FolderChoice folder = platform::ChooseRuntimeFolder();
+    if (!folder.refused.empty())
+        LOG(INFO) << " Runtime folder " << folder.refused << " is not usable (" << folder.problem << "), using "
+                  << (folder.path.empty() ? "none" : folder.path);
+    else
+        LOG(INFO) << " Runtime folder: " << folder.path;
+}
+
 // Steps 8 and 9: false when another wizard for this product owns the run.
 bool ClaimSingleInstance(const StartupLabels& labels) {
+    LogRuntimeFolder();
+    const bool autoRun = platform::IsAutoRun();
     if (!labels.downloaderIdText.empty()) {
         g_mainWindowClassName = "QK_UI_Frame_" + labels.downloaderIdText;
-        const bool autoRun = platform::IsAutoRun();
-        if (platform::InstanceBeacon::FindInstance(g_mainWindowClassName, !autoRun) && !autoRun) return false;
+        std::string foreign;
+        const bool found = platform::InstanceBeacon::FindInstance(g_mainWindowClassName, !autoRun, &foreign);
+        if (!foreign.empty())
+            LOG(INFO) << " Window beacon " << g_mainWindowClassName << " is held by " << foreign
+                      << ", not by this user; ignored";
+        if (found && !autoRun) {
+            LogEarlyEnd(" The wizard " + g_mainWindowClassName + " is already open; asked it to show itself");
+            return false;
+        }
     }
     const std::string mutexName = "TVS_Downloader_" + std::to_string(labels.downloaderId);
-    if (!SingleInstanceLock().Acquire(mutexName) && !platform::IsAutoRun()) return false;
+    const bool locked = SingleInstanceLock().Acquire(mutexName);
+    if (!SingleInstanceLock().Problem().empty()) LOG(INFO) << " Instance lock: " << SingleInstanceLock().Problem();
+    if (!locked && !autoRun) {
+        LogEarlyEnd(" Another instance holds " + mutexName + "; this one ends");
+        return false;
+    }
     return true;
 }
 
 bool RefusedAs32BitSystem(const StartupLabels& labels, IWizardHost& wizard) {
     if (labels.support32System != "0" || FuntionImpl::IsWow64()) return false;
+    LogEarlyEnd(" This 32-bit system is not supported by the product");
     CSingleUserLog::GetInstance().AddUserLogEvent("Other", "32bitStartupForbided", "", true);
     wizard.ShowNotSupportSystemBox();
     return true;
@@ -88,9 +124,11 @@ bool RefusedAs32BitSystem(const StartupLabels& labels, IWizardHost& wizard) {
 void RunWizardWindow(IWizardHost& wizard) {
     FuntionImpl::AuthorizeInFirewall(platform::CurrentExecutablePath());
     platform::InstanceBeacon beacon;
-    if (!g_mainWindowClassName.empty())
+    if (!g_mainWindowClassName.empty()) {
         beacon.Listen(g_mainWindowClassName, [&wizard] { wizard.ShowExistingWizard(); });
-    wizard.RunWizard(g_mainWindowClassName);
+        if (!beacon.Problem().empty()) LOG(INFO) << " Window beacon: " << beacon.Problem();
+    }
+    if (!wizard.RunWizard(g_mainWindowClassName)) LogEarlyEnd(" The wizard window could not be created");
     beacon.Stop();
 }
 

@@ -4,6 +4,8 @@
 #include <filesystem>
 #include <regex>
 #include <thread>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "platform/SingleInstance.h"
 #include "support/InstallerSandbox.h"
@@ -68,7 +70,7 @@ TEST(StartupTest, WithoutDebugStandardOutputStaysQuiet) {
     EXPECT_TRUE(Contains(ReadFile(RunLogs(sandbox)[0]), " Wait exit 3"));
 }
 
-TEST(StartupTest, SecondInstanceEndsSilentlyWhileTheLockIsHeld) {
+TEST(StartupTest, SecondInstanceEndsWhileTheLockIsHeldAndSaysWhy) {
     InstallerSandbox sandbox;
     ScopedEnv runtime("XDG_RUNTIME_DIR", sandbox.runtimeDir());
     platform::InstanceLock held;
@@ -77,7 +79,9 @@ TEST(StartupTest, SecondInstanceEndsSilentlyWhileTheLockIsHeld) {
     const auto refused = sandbox.Run({"debug"});
     EXPECT_EQ(refused.exitCode, 0);
     ASSERT_EQ(RunLogs(sandbox).size(), 1u);
-    EXPECT_FALSE(Contains(ReadFile(RunLogs(sandbox)[0]), " Wait exit 1")) << "it must stop before the wizard";
+    const std::string log = ReadFile(RunLogs(sandbox)[0]);
+    EXPECT_FALSE(Contains(log, " Wait exit 1")) << "it must stop before the wizard";
+    EXPECT_TRUE(Contains(log, " Another instance holds TVS_Downloader_499; this one ends")) << log;
 
     sandbox.WriteSettings("[Settings]\nAutoRun=1\n");
     const auto allowed = sandbox.Run({"debug"});
@@ -117,4 +121,55 @@ TEST(StartupTest, DiagnosticsModesTakeNoLockAndReachNoWizard) {
         EXPECT_EQ(run.exitCode, 0);
     }
     for (const auto& log : sandbox.LogFiles()) EXPECT_FALSE(Contains(ReadFile(log), " Wait exit 1")) << log;
+}
+
+TEST(StartupTest, UnusableRuntimeFolderFallsBackToAPrivateOneAndSaysSo) {
+    InstallerSandbox sandbox;
+    const std::string temporary = sandbox.root().str() + "/tmp";
+    std::filesystem::create_directories(temporary);
+    sandbox.SetEnvironment("TMPDIR", temporary);
+    const std::string privateFolder = temporary + "/zembra-" + std::to_string(geteuid());
+    const std::string openToAll = sandbox.root().str() + "/open";
+    std::filesystem::create_directories(openToAll);
+    std::filesystem::permissions(openToAll, std::filesystem::perms::all);
+    std::vector<std::string> runtimeFolders = {sandbox.root().str() + "/missing", openToAll,
+                                               sandbox.root().WriteFile("a-file", "")};
+    if (geteuid() == 0) {
+        runtimeFolders.push_back(sandbox.root().str() + "/foreign");
+        std::filesystem::create_directories(runtimeFolders.back());
+        ASSERT_EQ(chown(runtimeFolders.back().c_str(), 65534, 65534), 0);
+    }
+    for (const std::string& runtime : runtimeFolders) {
+        sandbox.SetEnvironment("XDG_RUNTIME_DIR", runtime);
+        const auto run = sandbox.Run({"debug"});
+        EXPECT_EQ(run.exitCode, 0);
+        EXPECT_TRUE(Contains(run.standardOutput, " Runtime folder " + runtime + " is not usable (")) << run.standardOutput;
+        EXPECT_TRUE(Contains(run.standardOutput, "), using " + privateFolder + "\n")) << run.standardOutput;
+        EXPECT_TRUE(Contains(run.standardOutput, " Wait exit 3")) << "the run must reach its end with " << runtime;
+    }
+    EXPECT_EQ(std::filesystem::status(privateFolder).permissions(), std::filesystem::perms::owner_all);
+}
+
+
+TEST(StartupTest, ARootRunLeavesTheDesktopUsersFoldersToThem) {
+    if (geteuid() != 0) GTEST_SKIP() << "only a root run writes for another user";
+    constexpr uid_t kNobody = 65534;
+    InstallerSandbox sandbox;
+    const std::string home = sandbox.root().str() + "/home";
+    std::filesystem::create_directories(home);
+    ASSERT_EQ(chown(home.c_str(), kNobody, kNobody), 0);
+    sandbox.SetEnvironment("SUDO_UID", std::to_string(kNobody));
+    sandbox.SetEnvironment("APPDATA", home + "/appdata");
+    sandbox.SetEnvironment("XDG_CONFIG_HOME", home + "/config");
+    const auto run = sandbox.Run({"debug"});
+    EXPECT_TRUE(Contains(run.standardOutput, " Wait exit 3")) << run.standardOutput;
+
+    std::size_t files = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(home)) {
+        struct stat info {};
+        ASSERT_EQ(lstat(entry.path().c_str(), &info), 0);
+        EXPECT_EQ(info.st_uid, kNobody) << entry.path();
+        files += entry.is_regular_file();
+    }
+    EXPECT_GE(files, 3u) << "the run log, the analytics log and galog.json at least";
 }

@@ -16,8 +16,12 @@ void InstallerSandbox::WriteSettings(const std::string& iniText) const {
     root_.WriteFile("qk_downloader.cfg", iniText);
 }
 
+void InstallerSandbox::SetEnvironment(const std::string& name, const std::string& value) {
+    overrides_.push_back(name + "=" + value);
+}
+
 std::vector<std::string> InstallerSandbox::Environment() const {
-    return {"APPDATA=" + appData(),
+    std::vector<std::string> environment = {"APPDATA=" + appData(),
             "ZEMBRA_WORK_ROOT=" + workRoot(),
             "ZEMBRA_REGISTRY_DIR=" + registryDir(),
             "XDG_RUNTIME_DIR=" + runtimeDir(),
@@ -25,6 +29,12 @@ std::vector<std::string> InstallerSandbox::Environment() const {
             "XDG_CACHE_HOME=" + root_.str() + "/cache",
             "ZEMBRA_PROGRAM_FILES=" + root_.str() + "/programs",
             "ZEMBRA_SETTINGS_FILE=" + settingsFile()};
+    for (const std::string& entry : overrides_) {
+        const std::string prefix = entry.substr(0, entry.find('=') + 1);
+        std::erase_if(environment, [&](const std::string& item) { return item.rfind(prefix, 0) == 0; });
+        environment.push_back(entry);
+    }
+    return environment;
 }
 
 std::string InstallerSandbox::InstallerPath() {

@@ -23,6 +23,8 @@ public:
     void WriteSettings(const std::string& iniText) const;
     // Environment entries ("NAME=value") that redirect the installer into the sandbox.
     std::vector<std::string> Environment() const;
+    // Replaces (or adds) one entry of Environment() for later runs.
+    void SetEnvironment(const std::string& name, const std::string& value);
     // Runs build/bin/ZembraMorvantaSetup with args; kills it after timeoutMs.
     InstallerRun Run(const std::vector<std::string>& args, int timeoutMs = 120000) const;
 
@@ -40,6 +42,7 @@ public:
 
 private:
     TempDir root_;
+    std::vector<std::string> overrides_;
 };
 
 }  // namespace testsupport

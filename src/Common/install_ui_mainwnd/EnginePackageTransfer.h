@@ -16,8 +16,8 @@ public:
 
     int SuperDownloadFile(const std::string& url, const std::string& localPath, std::string& cdnReport,
                           bool main) override;
-    int checkMD5(const std::string& path, const std::string& md5, const std::string& md5Extra,
-                 const std::string& tag) override;
+    int checkMD5(const std::string& path, const std::string& contentPath, const std::string& md5,
+                 const std::string& md5Extra, const std::string& tag) override;
     void SetProgressTarget(ProgressHook hook) override;
 
 private:

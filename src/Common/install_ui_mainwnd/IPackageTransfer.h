@@ -15,9 +15,10 @@ public:
     // An EnumErrorCode value; cdnReport receives the downloader's CDN report.
     virtual int SuperDownloadFile(const std::string& url, const std::string& localPath, std::string& cdnReport,
                                   bool main) = 0;
-    // 1 when the file's MD5 equals md5 or md5Extra; writes path + ".db".
-    virtual int checkMD5(const std::string& path, const std::string& md5, const std::string& md5Extra,
-                         const std::string& tag) = 0;
+    // 1 when the MD5 of the bytes at contentPath (the package at path, pinned)
+    // equals md5 or md5Extra; logs it under path and writes path + ".db".
+    virtual int checkMD5(const std::string& path, const std::string& contentPath, const std::string& md5,
+                         const std::string& md5Extra, const std::string& tag) = 0;
     // Publishes the download-progress target; an empty hook withdraws it.
     virtual void SetProgressTarget(ProgressHook hook) = 0;
 };

@@ -31,6 +31,7 @@
 #include "platform/DesktopOpen.h"
 #include "platform/Folders.h"
 #include "platform/LocalSettings.h"
+#include "platform/PrivateFolder.h"
 #include "platform/Process.h"
 #include "platform/SingleInstance.h"
 
@@ -65,12 +66,8 @@ InstallWorker::Relaunch RelaunchInstaller(const std::string& path) {
 // The work folder the logger fixed for this run; a run without one (no
 // usable address at start-up) still keeps its files inside the work root.
 std::string RunWorkDir() {
-    std::string dir = CSingleUserLog::GetInstance().GetWorkDir();
-    if (dir.empty()) {
-        dir = platform::WorkRootDir() + "QKDownloader";
-        platform::CreateDirectoryTree(dir);
-    }
-    return dir;
+    const std::string dir = CSingleUserLog::GetInstance().GetWorkDir();
+    return dir.empty() ? platform::ChooseWorkFolder("QKDownloader").path : dir;
 }
 
 }  // namespace
@@ -126,7 +123,7 @@ int InstallWorker::Run() {
         case Verification::Install: break;
     }
     SetupRunner runner(window_, services_.analytics, services_.tickMs, services_.waitForSetup);
-    const SetupRunResult setup = runner.Run(packagePath_);
+    const SetupRunResult setup = runner.Run(packagePath_, package_);
     if (!setup.completed) return -1;
     return Finish(setup);
 }
@@ -313,13 +310,19 @@ InstallWorker::Verification InstallWorker::Verify() {
     analytics.Funnel(0, "CoreFuncEvent", "Md5Check", "Download", "CoreFuncStart", "null");
     analytics.Funnel(1, "CoreFuncEvent", "Md5Check", "Download", "Md5CheckStart", "null");
 
+    // Both checks and the setup read the same opened file, so nobody can
+    // put other bytes in its place between them. A package that cannot be
+    // pinned fails both checks.
+    if (const std::string problem = package_.Open(packagePath_); !problem.empty())
+        LOG(INFO) << " Package " << packagePath_ << " cannot be checked: " << problem;
+    const std::string content = package_.ContentPath();
     // A configuration from the embedded file knows no checksum.
     const bool md5Correct =
         configuration.LoadSource == CConfigure::LoadSourceFile ||
-        services_.transfer.checkMD5(packagePath_, configuration.Md5, configuration.Md5_extra,
+        services_.transfer.checkMD5(packagePath_, content, configuration.Md5, configuration.Md5_extra,
                                     configuration.Software_version) == 1;
     LOG(INFO) << " after md5 ";
-    const bool signatureValid = FuntionImpl::VerifyEmbeddedSignature(packagePath_);
+    const bool signatureValid = FuntionImpl::VerifyEmbeddedSignature(packagePath_, content);
 
     const std::string seconds = std::to_string(SecondsSince(state.md5StartTick));
     analytics.Event("Other", "MMD5CheckTime", seconds);

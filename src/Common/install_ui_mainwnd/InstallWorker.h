@@ -11,6 +11,7 @@
 #include <sys/types.h>
 
 #include "Common/install_ui_mainwnd/SetupRunner.h"
+#include "platform/PinnedFile.h"
 
 class IFlowAnalytics;
 class IInstallWindowPort;
@@ -86,6 +87,8 @@ private:
     std::string packagePath_;
     std::string taskFilePath_;
     std::string markerPath_;
+    // The package as checked: opened once, verified and run from here.
+    platform::PinnedFile package_;
 };
 
 // The "DownloadSpeed" label: bytes ÷ seconds in MB/s, "%.2fMB/s". A download

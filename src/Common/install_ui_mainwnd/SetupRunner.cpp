@@ -3,7 +3,6 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <easylogging++.h>
@@ -15,6 +14,7 @@
 #include "Common/install_ui_mainwnd/InstallRunState.h"
 #include "FlowErrorCodes.h"
 #include "SingleUserLog.h"
+#include "platform/DesktopUserFiles.h"
 
 namespace {
 
@@ -31,16 +31,6 @@ std::string OwnExecutableName() {
 }
 
 }  // namespace
-
-bool MarkExecutable(const std::string& path) {
-    struct stat info {};
-    if (stat(path.c_str(), &info) != 0) return false;
-    mode_t mode = info.st_mode | S_IXUSR;
-    if (mode & S_IRGRP) mode |= S_IXGRP;
-    if (mode & S_IROTH) mode |= S_IXOTH;
-    if (mode != info.st_mode && chmod(path.c_str(), mode & 07777) != 0) return false;
-    return access(path.c_str(), X_OK) == 0;
-}
 
 SetupRunner::SetupRunner(IInstallWindowPort& window, IFlowAnalytics& analytics,
                          std::function<std::int64_t()> tickMs, WaitFunction waitForProcess)
@@ -60,7 +50,7 @@ SetupCommandLine SetupRunner::CommandLineFor(const std::string& packagePath) con
     return BuildSetupCommandLine(packagePath, parts);
 }
 
-SetupRunResult SetupRunner::Run(const std::string& packagePath) {
+SetupRunResult SetupRunner::Run(const std::string& packagePath, const platform::PinnedFile& package) {
     InstallRunState& state = window_.RunState();
     const SetupCommandLine commandLine = CommandLineFor(packagePath);
     state.setupStartTick = tickMs_();
@@ -71,7 +61,7 @@ SetupRunResult SetupRunner::Run(const std::string& packagePath) {
     analytics_.Funnel(0, "CoreFuncEvent", "Installing", "Download", "CoreFuncStart", "null");
     analytics_.Funnel(1, "CoreFuncEvent", "Installing", "Download", "ProgramInstall", "null");
 
-    const pid_t pid = StartSetup(commandLine);
+    const pid_t pid = StartSetup(commandLine, package);
     if (pid <= 0) {
         // Without a process there is nothing to wait for; the user sees the
         // same advice as for a setup that never ends.
@@ -80,14 +70,28 @@ SetupRunResult SetupRunner::Run(const std::string& packagePath) {
     }
     state.setupFinished = false;
     window_.PostWindowMessage(installmsg::kSetupStarted, 0, 0);
-    return WaitForSetup(pid);
+    const SetupRunResult result = WaitForSetup(pid);
+    HandSetupLogToDesktopUser(commandLine);
+    return result;
 }
 
-pid_t SetupRunner::StartSetup(const SetupCommandLine& commandLine) {
-    const std::string& packagePath = commandLine.arguments.front();
-    if (!MarkExecutable(packagePath))
-        LOG(INFO) << " Setup package not executable: " << packagePath << ", " << errno;
-    const pid_t pid = platform::SpawnProcess(commandLine.arguments);
+// A setup run as root writes its log into the desktop user's log folder.
+void SetupRunner::HandSetupLogToDesktopUser(const SetupCommandLine& commandLine) {
+    constexpr std::string_view kLogSwitch = "/LOG=";
+    for (const std::string& argument : commandLine.arguments)
+        if (argument.rfind(kLogSwitch, 0) == 0) platform::HandToDesktopUser(argument.substr(kLogSwitch.size()));
+}
+
+// The setup is started from the descriptor its checks read, so a file put
+// in its place afterwards is never what runs.
+pid_t SetupRunner::StartSetup(const SetupCommandLine& commandLine, const platform::PinnedFile& package) {
+    if (!package.MarkExecutable())
+        LOG(INFO) << " Setup package not executable: " << commandLine.arguments.front() << ", " << errno;
+    platform::SpawnOptions options;
+    options.executableDescriptor = package.Descriptor();
+    // Without a pinned file nothing is started, least of all by its name.
+    errno = EBADF;
+    const pid_t pid = package.IsOpen() ? platform::SpawnProcess(commandLine.arguments, options) : -1;
     if (pid <= 0) LOG(INFO) << " CreateProcess failed (" << errno << "): " << std::strerror(errno);
     return pid;
 }

@@ -8,6 +8,7 @@
 #include <sys/types.h>
 
 #include "Common/install_ui_mainwnd/SetupCommandLine.h"
+#include "platform/PinnedFile.h"
 #include "platform/Process.h"
 
 class IFlowAnalytics;
@@ -26,14 +27,17 @@ public:
     SetupRunner(IInstallWindowPort& window, IFlowAnalytics& analytics, std::function<std::int64_t()> tickMs,
                 WaitFunction waitForProcess = platform::WaitForProcess);
 
-    SetupRunResult Run(const std::string& packagePath);
+    // Runs the checked package: the file pinned as package, which was opened
+    // at packagePath (the name the setup is given and the log shows).
+    SetupRunResult Run(const std::string& packagePath, const platform::PinnedFile& package);
 
     // The command line for the window's current folder, language and product.
     SetupCommandLine CommandLineFor(const std::string& packagePath) const;
 
 private:
-    pid_t StartSetup(const SetupCommandLine& commandLine);
+    pid_t StartSetup(const SetupCommandLine& commandLine, const platform::PinnedFile& package);
     SetupRunResult WaitForSetup(pid_t pid);
+    static void HandSetupLogToDesktopUser(const SetupCommandLine& commandLine);
     void TimeOut();
 
     IInstallWindowPort& window_;
@@ -41,7 +45,3 @@ private:
     std::function<std::int64_t()> tickMs_;
     WaitFunction waitForProcess_;
 };
-
-// Adds the execute permission for the owner (and for group and others where
-// they may read); true when the file is executable afterwards.
-bool MarkExecutable(const std::string& path);

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <regex>
 #include <sstream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <easylogging++.h>
@@ -94,7 +95,7 @@ protected:
     };
 
     Crash CrashChild(const std::string& scenario, int downloaderConfig, bool withLog = true,
-                     const std::string& relaunch = "") const {
+                     const std::string& relaunch = "", const std::vector<std::string>& extraEnvironment = {}) const {
         std::vector<std::string> environment = {
             "ZEMBRA_CRASHFILTER_CHILD=" + scenario,
             "ZEMBRA_CRASHFILTER_CONFIG=" + std::to_string(downloaderConfig),
@@ -106,6 +107,7 @@ protected:
         };
         if (withLog) environment.push_back("ZEMBRA_CRASHFILTER_LOG=1");
         if (!relaunch.empty()) environment.push_back("ZEMBRA_CRASHFILTER_RELAUNCH=" + relaunch);
+        environment.insert(environment.end(), extraEnvironment.begin(), extraEnvironment.end());
         for (const char* folder : {"/appdata", "/work", "/run", "/tmp"}) fs::create_directories(dir_.str() + folder);
 
         Crash crash;
@@ -203,14 +205,29 @@ TEST_F(CrashHandlerTest, OnlyConfigOneOrTwoRelaunchesAndWithTheLogFileName) {
     }
 }
 
-TEST_F(CrashHandlerTest, WithoutALogTheDumpGoesToTheTemporaryFolderAndNothingIsStarted) {
+TEST_F(CrashHandlerTest, WithoutALogTheDumpGoesToAPrivateTemporaryFolderAndNothingIsStarted) {
     const Crash crash = CrashChild("null", 2, false, RelaunchRecorder());
     ASSERT_TRUE(crash.run.finished);
     EXPECT_EQ(crash.run.exitCode, 128 + SIGSEGV);
     EXPECT_TRUE(crash.run.descendantExitCodes.empty()) << "no log name to hand over";
+    // Not straight into the shared folder, where a planted link would choose the file written.
+    const std::string folder = dir_.str() + "/tmp/zembra-" + std::to_string(geteuid());
+    EXPECT_EQ(fs::status(folder).permissions(), fs::perms::owner_all);
     std::vector<std::string> dumps;
-    for (const auto& entry : fs::directory_iterator(dir_.str() + "/tmp")) dumps.push_back(entry.path().filename());
+    for (const auto& entry : fs::directory_iterator(folder)) dumps.push_back(entry.path().filename());
     ASSERT_EQ(dumps.size(), 1u);
     EXPECT_TRUE(std::regex_match(dumps[0], std::regex(R"(499_(\d+\.\d+\.\d+\.\d+)?_\d{17}\.dmp)"))) << dumps[0];
-    EXPECT_TRUE(testsupport::MinidumpReader::Load(dir_.str() + "/tmp/" + dumps[0]));
+    EXPECT_TRUE(testsupport::MinidumpReader::Load(folder + "/" + dumps[0]));
+}
+
+TEST_F(CrashHandlerTest, ARootRunHandsTheDumpBesideTheUsersLogToThem) {
+    if (geteuid() != 0) GTEST_SKIP() << "only a root run writes for another user";
+    constexpr uid_t kNobody = 65534;
+    fs::create_directories(dir_.str() + "/appdata");
+    ASSERT_EQ(chown((dir_.str() + "/appdata").c_str(), kNobody, kNobody), 0);
+    const Crash crash = CrashChild("null", 0, true, "", {"SUDO_UID=" + std::to_string(kNobody), "PKEXEC_UID="});
+    ASSERT_FALSE(crash.logFile.empty());
+    struct stat info {};
+    ASSERT_EQ(stat((crash.logFile + ".dmp").c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, kNobody);
 }

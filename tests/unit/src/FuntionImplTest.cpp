@@ -211,6 +211,25 @@ TEST_F(ProductStartTest, StartsInTheProductsFolderEitherWay) {
     }
 }
 
+TEST_F(ProductStartTest, ARootRunStartsTheProductAsTheDesktopUserEitherWay) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only a root process changes user";
+    constexpr uid_t kNobody = 65534;
+    std::filesystem::permissions(temp_.path(), std::filesystem::perms::owner_all | std::filesystem::perms::others_exec);
+    ScopedEnv pkexec("PKEXEC_UID", "");
+    ScopedEnv sudo("SUDO_UID", std::to_string(kNobody));
+    for (const bool direct : {true, false}) {
+        const std::string folder = temp_.str() + "/product " + std::to_string(direct);
+        const std::string marker = folder + "/uid";
+        const std::string product = temp_.WriteFile("product " + std::to_string(direct) + "/product.sh",
+                                                    "#!/bin/sh\nid -u > \"" + marker + "\"\n");
+        ::chmod(product.c_str(), 0755);
+        ASSERT_EQ(::chown(folder.c_str(), kNobody, kNobody), 0);
+        EXPECT_EQ(FuntionImpl::StartTargetMainExe("\"" + product + "\"", direct), 0);
+        ASSERT_TRUE(Eventually([&] { return !ReadFile(marker).empty(); })) << direct;
+        EXPECT_EQ(ReadFile(marker), std::to_string(kNobody) + "\n") << "direct " << direct;
+    }
+}
+
 TEST_F(ProductStartTest, FailuresAreLoggedAndReturned) {
     const std::string missing = "\"" + temp_.str() + "/gone/product\"";
     EXPECT_EQ(FuntionImpl::StartTargetMainExe(missing, false), -1);

@@ -12,6 +12,7 @@
 #include <deque>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -88,10 +89,16 @@ public:
         return true;
     }
 
+    // Runs on the caller's thread after each call is recorded.
+    std::function<void(const std::string& call)> onCall;
+
 private:
     void Add(std::string call) {
-        std::lock_guard guard(lock_);
-        calls_.push_back(std::move(call));
+        {
+            std::lock_guard guard(lock_);
+            calls_.push_back(call);
+        }
+        if (onCall) onCall(call);
     }
     mutable std::mutex lock_;
     std::vector<std::string> calls_;
@@ -223,10 +230,10 @@ public:
         }
         return result;
     }
-    int checkMD5(const std::string& path, const std::string& md5, const std::string& md5Extra,
-                 const std::string& tag) override {
+    int checkMD5(const std::string& path, const std::string& contentPath, const std::string& md5,
+                 const std::string& md5Extra, const std::string& tag) override {
         ++md5Checks;
-        const std::string digest = Md5Of(path);
+        const std::string digest = Md5Of(contentPath);
         std::ofstream(path + ".db", std::ios::binary | std::ios::trunc) << tag << "###" << digest;
         return digest == md5 || digest == md5Extra ? 1 : 0;
     }

@@ -10,6 +10,7 @@
 #include "InstallFlowDoubles.h"
 #include "LogLines.h"
 #include "SingleUserLog.h"
+#include "platform/Process.h"
 #include "platform/RegistryStore.h"
 #include "support/DevServer.h"
 #include "support/TempDir.h"
@@ -242,6 +243,25 @@ TEST_F(InstallWorkerTest, TamperedPackageIsReportedAndNeverRun) {
     EXPECT_EQ(reports[0].body,
               "pid=499&type=2&exception_code=Hash_Check_Fail_Cfg1&other=" + queryUrl + "," + PackageUrl());
     EXPECT_TRUE(log_.Has(" Send error report2, response is {\"code\":0,\"msg\":\"ok\"}, return 0"));
+}
+
+TEST_F(InstallWorkerTest, APackageSwappedRightAfterItsChecksIsNeverWhatRuns) {
+    const std::string swappedIn = temp_.str() + "/swapped-in.exe";
+    const std::string ranMarker = temp_.str() + "/swapped-bytes-ran";
+    std::ofstream(swappedIn) << "#!/bin/sh\necho ran > '" << ranMarker << "'\n";
+    fs::permissions(swappedIn, fs::perms::owner_all);
+    bool swapped = false;
+    analytics_.onCall = [&](const std::string& call) {
+        if (call != "E|Download|4.DownFinsh|First|0") return;
+        // Another process puts its file in the package's place once both checks passed.
+        const pid_t mover = platform::SpawnProcess({"/bin/mv", "-f", swappedIn, LocalPackage()});
+        swapped = platform::WaitForProcess(mover, -1).exitCode == 0 && ReadFile(LocalPackage()).rfind("#!", 0) == 0;
+    };
+    auto window = Window();
+    EXPECT_EQ(Run(*window, {1}), 0);
+    ASSERT_TRUE(swapped);
+    EXPECT_FALSE(fs::exists(ranMarker)) << "the swapped-in file ran";
+    EXPECT_TRUE(fs::exists(window->installDir + "/ZembraMorvanta.exe")) << "the checked package ran";
 }
 
 TEST_F(InstallWorkerTest, Md5MismatchWithAValidSignatureStillInstalls) {

@@ -3,6 +3,9 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "Common/install_ui_mainwnd/SetupRunner.h"
 #include "InstallFlowDoubles.h"
@@ -19,6 +22,13 @@ namespace fs = std::filesystem;
 
 LabelList Labels(const std::string& timeout) {
     return {{"Downloader_id", "499"}, {"Software_name", "Zembra Morvanta"}, {"InstallTimeout", timeout}};
+}
+
+// The package opened as the install worker opens it before its checks.
+std::unique_ptr<platform::PinnedFile> Pinned(const std::string& path) {
+    auto pinned = std::make_unique<platform::PinnedFile>();
+    pinned->Open(path);
+    return pinned;
 }
 
 // Ends, at the end of a test, the setups a time-out left running.
@@ -52,7 +62,7 @@ TEST_F(SetupRunnerTest, InstallsTheDemoProductIntoAHostileFolder) {
     fs::permissions(package, fs::perms::owner_read | fs::perms::owner_write);
 
     SetupRunner runner(window, analytics_, [this] { return now_; });
-    const SetupRunResult result = runner.Run(package);
+    const SetupRunResult result = runner.Run(package, *Pinned(package));
 
     EXPECT_TRUE(result.completed);
     EXPECT_LE(result.secondsWaited, 60u);
@@ -84,7 +94,7 @@ TEST_F(SetupRunnerTest, ASetupThatNeverEndsTimesOutAndKeepsRunning) {
     flowtest::TestWindow window(Labels("1"));
     window.installDir = temp_.str() + "/opt";
     SetupRunner runner(window, analytics_, [this] { return now_; });
-    const SetupRunResult result = runner.Run(package);
+    const SetupRunResult result = runner.Run(package, *Pinned(package));
 
     EXPECT_FALSE(result.completed);
     EXPECT_TRUE(window.RunState().setupFinished);
@@ -113,7 +123,7 @@ TEST_F(SetupRunnerTest, TimeOutComesAfterInstallTimeoutPlusTwoWaits) {
         ++waits;
         return platform::WaitResult{};
     });
-    const SetupRunResult result = runner.Run(package);
+    const SetupRunResult result = runner.Run(package, *Pinned(package));
     EXPECT_FALSE(result.completed);
     EXPECT_EQ(waits, 242);
     EXPECT_TRUE(log_.Has(" Cmd nWaitSeconds timed out: 240"));
@@ -128,32 +138,53 @@ TEST_F(SetupRunnerTest, WaitsAreCountedUntilTheSetupEnds) {
         if (++waits <= 3) return platform::WaitResult{};
         return platform::WaitForProcess(pid, -1);
     });
-    const SetupRunResult result = runner.Run(flowtest::DemoPackage());
+    const SetupRunResult result = runner.Run(flowtest::DemoPackage(), *Pinned(flowtest::DemoPackage()));
     EXPECT_TRUE(result.completed);
     EXPECT_EQ(result.secondsWaited, 3u);
+}
+
+TEST_F(SetupRunnerTest, ARootRunHandsTheSetupLogToTheDesktopUser) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only a root run writes for another user";
+    constexpr uid_t kNobody = 65534;
+    ASSERT_EQ(::chown(LogDir().c_str(), kNobody, kNobody), 0);
+    ScopedEnv pkexec("PKEXEC_UID", "");
+    ScopedEnv sudo("SUDO_UID", std::to_string(kNobody));
+    flowtest::TestWindow window(Labels("240"));
+    window.installDir = temp_.str() + "/opt";
+    SetupRunner runner(window, analytics_, [this] { return now_; });
+    ASSERT_TRUE(runner.Run(flowtest::DemoPackage(), *Pinned(flowtest::DemoPackage())).completed);
+    std::vector<fs::path> setupLogs;
+    for (const auto& entry : fs::directory_iterator(LogDir()))
+        if (entry.path().filename().string().find("_Setup_") != std::string::npos) setupLogs.push_back(entry.path());
+    ASSERT_EQ(setupLogs.size(), 1u);
+    struct stat info {};
+    ASSERT_EQ(::stat(setupLogs[0].c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, kNobody);
 }
 
 TEST_F(SetupRunnerTest, ASetupThatCannotStartTakesTheTimeOutPath) {
     flowtest::TestWindow window(Labels("240"));
     window.installDir = temp_.str() + "/opt";
     SetupRunner runner(window, analytics_, [this] { return now_; });
-    const SetupRunResult result = runner.Run(temp_.str() + "/missing.exe");
+    const SetupRunResult result = runner.Run(temp_.str() + "/missing.exe", *Pinned(temp_.str() + "/missing.exe"));
     EXPECT_FALSE(result.completed);
     EXPECT_EQ(window.MessageIds(), std::vector<unsigned>{installmsg::kSetupTimedOut});
     EXPECT_EQ(analytics_.Count("E|Other|FlowError|DL016|0"), 1u);
     EXPECT_TRUE(log_.HasPart(" CreateProcess failed ("));
 }
 
-TEST(MarkExecutableTest, AddsExecuteWhereReadIsAllowed) {
+TEST(PinnedFileTest, AddsExecuteWhereReadIsAllowed) {
     testsupport::TempDir temp;
     const std::string file = temp.WriteFile("pkg.exe", "x");
     fs::permissions(file, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-    EXPECT_TRUE(MarkExecutable(file));
+    platform::PinnedFile pinned;
+    ASSERT_EQ(pinned.Open(file), "");
+    EXPECT_TRUE(pinned.MarkExecutable());
     const auto permissions = fs::status(file).permissions();
     EXPECT_NE(permissions & fs::perms::owner_exec, fs::perms::none);
     EXPECT_NE(permissions & fs::perms::group_exec, fs::perms::none);
     EXPECT_EQ(permissions & fs::perms::others_exec, fs::perms::none);
-    EXPECT_FALSE(MarkExecutable(temp.str() + "/missing"));
+    EXPECT_FALSE(Pinned(temp.str() + "/missing")->MarkExecutable());
 }
 
 }  // namespace
