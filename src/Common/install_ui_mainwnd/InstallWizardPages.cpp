@@ -16,6 +16,7 @@
 #include "uitoolkit/controls/ComboUI.h"
 #include "uitoolkit/controls/ContainerUI.h"
 #include "uitoolkit/controls/EditUI.h"
+#include "uitoolkit/controls/ListLabelElementUI.h"
 #include "uitoolkit/controls/ProgressUI.h"
 #include "uitoolkit/controls/TabLayoutUI.h"
 #include "uitoolkit/controls/Utf8.h"
@@ -110,10 +111,30 @@ std::string InstallWizardPages::ConsentLinkUrl(WizardAction action, const CConfi
 
 void InstallWizardPages::InitLanguage(EnumLanguage start) {
     currentLanguage_ = NormalizedLanguage(start);
+    FillEmptyLanguageList();
     SelectLanguageItem(currentLanguage_);
     analytics_.SetLanguageInfo(currentLanguage_, settings_.softwareVersion);
     ApplyLanguage();
     ResizeWizard(true);
+}
+
+// One item per language in EnumLanguage order: a blank and the language's
+// own name, the name alone as the tooltip; the languages the shipped list
+// hides stay hidden.
+void InstallWizardPages::FillEmptyLanguageList() {
+    auto* list = Find<ZembraUI::CComboUI>("language_combox");
+    if (list == nullptr || list->Count() != 0) return;
+    constexpr int kItemHeight = 28;
+    for (int value = 0; value < kLanguageCount; ++value) {
+        const auto language = static_cast<EnumLanguage>(value);
+        auto* item = new ZembraUI::CListLabelElementUI();
+        const std::string text = ListItemTextOf(language);
+        item->PutText(text);
+        item->PutTooltip(text.substr(1));
+        item->PutHeight(kItemHeight);
+        item->PutVisible(!HiddenInShippedList(language));
+        list->Add(item);
+    }
 }
 
 void InstallWizardPages::SelectLanguageItem(EnumLanguage wanted) {

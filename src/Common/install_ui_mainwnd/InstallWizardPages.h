@@ -57,7 +57,8 @@ public:
 
     // --- languages -------------------------------------------------------------
     // The start language: selected in the list, handed to the logger, applied;
-    // the window then goes compact.
+    // the window then goes compact. A skin whose language list is empty gets
+    // the twenty items first.
     void InitLanguage(EnumLanguage start);
     // Selects wanted in the language list, or the first visible item when
     // wanted is hidden. A changed selection re-texts the window through the
@@ -101,6 +102,7 @@ private:
     template <typename T>
     T* Find(const char* name) const;
     void TogglePanel(Panel& panel);
+    void FillEmptyLanguageList();
     void ShowLicenceText();
     bool LoadLanguageFile(EnumLanguage language, ZembraUI::CMarkupDoc& document) const;
     void ApplyInstallPageTexts(const ZembraUI::CMarkupDoc& chosen, const ZembraUI::CMarkupDoc* english);

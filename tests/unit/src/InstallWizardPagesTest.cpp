@@ -118,6 +118,18 @@ TEST_F(WizardFixture, StartLanguageComesFromTheLocale) {
     EXPECT_EQ(TextOf("select_language_text"), "Select Language : ");
 }
 
+TEST_F(WizardFixture, AnEmptyLanguageListIsFilledWithTheShippedItems) {
+    auto* list = window_.Find<ZembraUI::CComboUI>("language_combox");
+    list->RemoveAll();
+    window_.Pump();
+    Start(Hindi);
+    ASSERT_EQ(list->Count(), kLanguageCount);
+    EXPECT_EQ(list->ItemAt(Japanese)->Text(), " 日本語");
+    EXPECT_FALSE(list->ItemAt(Czech)->Visible());
+    EXPECT_EQ(list->CurrentSelection(), Hindi);
+    EXPECT_EQ(pages_.CurrentLanguage(), Hindi);
+}
+
 TEST_F(WizardFixture, ChoosingALanguageReTextsEveryNamedControl) {
     Start(English);
     for (EnumLanguage language : {Arabic, Hindi, Japanese, Russian}) {
@@ -208,17 +220,19 @@ TEST_F(WizardFixture, LanguageFileMissingKeysOrBrokenFallsBackToEnglish) {
                    "<Label name=\"install_btn\" text=\"Installieren\" /></VerticalLayout></VerticalLayout>"
                    "</VerticalLayout>");
     skin.WriteFile("language/language_french.xml", "<VerticalLayout><VerticalLayout name=\"install_page\"");
+    Choose(Japanese);
     ZembraUI::CSkinArchive::Close();
     ZembraUI::CSkinArchive::SetResourceFolder(skin.str());
 
-    Choose(Spanish);  // the file is missing here: everything English
-    EXPECT_EQ(TextOf("install_btn"), "Install");
     Choose(German);
     EXPECT_EQ(TextOf("install_btn"), "Installieren");
-    EXPECT_EQ(TextOf("browser_btn"), "Browse");
+    EXPECT_EQ(TextOf("browser_btn"), "Browse") << "not the Japanese text";
     EXPECT_EQ(TextOf("install_setting"), "Install Setting");
     Choose(French);
     EXPECT_EQ(TextOf("install_btn"), "Install");
+    Choose(Japanese);
+    Choose(Spanish);  // no file at all
+    EXPECT_EQ(TextOf("browser_btn"), "Browse");
 }
 
 TEST_F(WizardFixture, OutsideTextIsShownSanely) {
@@ -244,6 +258,8 @@ TEST_F(WizardFixture, PagesRenderInEveryCheckedScript) {
     const char* wanted = std::getenv("ZEMBRA_WIZARD_SHOTS");
     const std::string folder = wanted != nullptr ? wanted : scratch.str();
     Start(English);
+    pages_.SetProgress(42);
+    auto* pages = window_.Find<ZembraUI::CTabLayoutUI>("main_tablayout");
     for (EnumLanguage language : {English, Arabic, Hindi, Japanese, Russian}) {
         Choose(language);
         const std::string stem = folder + "/wizard_" + WebCodeOf(language);
@@ -252,10 +268,14 @@ TEST_F(WizardFixture, PagesRenderInEveryCheckedScript) {
         Click("install_setting");
         window_.Pump();
         EXPECT_TRUE(window_.WritePng(stem + "_settings.png"));
-        SendLink("license_link");
+        pages_.ToggleLicencePanel();
         window_.Pump();
         EXPECT_TRUE(window_.WritePng(stem + "_licence.png"));
-        SendLink("license_link");
+        pages_.ToggleLicencePanel();
+        pages->SelectItem(1);
+        window_.Pump();
+        EXPECT_TRUE(window_.WritePng(stem + "_running.png"));
+        pages->SelectItem(0);
         EXPECT_EQ(window_.Manager().ClientSize(), (ZembraUI::UISize{650, 360}));
         EXPECT_GT(std::filesystem::file_size(stem + "_licence.png"), std::filesystem::file_size(stem + "_main.png"));
     }
