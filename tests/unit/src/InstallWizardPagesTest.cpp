@@ -10,6 +10,7 @@
 #include "InstallFlowDoubles.h"
 #include "LanguageTexts.h"
 #include "platform/EmbeddedResources.h"
+#include "SessionLocale.h"
 #include "support/TempDir.h"
 #include "uitoolkit/controls/ComboUI.h"
 #include "uitoolkit/controls/ControlUI.h"
@@ -20,7 +21,6 @@
 #include "uitoolkit/markup/MarkupDoc.h"
 #include "uitoolkit/markup/SkinArchive.h"
 
-using testsupport::ScopedEnv;
 using testsupport::TempDir;
 
 namespace {
@@ -75,15 +75,6 @@ protected:
     std::vector<WizardAction> actions_;
 };
 
-// The locale as a desktop session would set it.
-struct Locale {
-    explicit Locale(const char* lang) : lang_("LANG", lang) {}
-    ScopedEnv language_{"LANGUAGE", ""};
-    ScopedEnv all_{"LC_ALL", ""};
-    ScopedEnv messages_{"LC_MESSAGES", ""};
-    ScopedEnv lang_;
-};
-
 // Every install_page key of the language's file that names a control, with
 // its text; the three format texts are filled in and left out here.
 std::vector<std::pair<std::string, std::string>> ControlTexts(ZembraUI::CUIManager& manager, EnumLanguage language) {
@@ -101,7 +92,7 @@ std::vector<std::pair<std::string, std::string>> ControlTexts(ZembraUI::CUIManag
 
 TEST_F(WizardFixture, StartLanguageComesFromTheLocale) {
     {
-        Locale swissFrench("fr_CH.UTF-8");
+        SessionLocale swissFrench("fr_CH.UTF-8");
         Start(FuntionImpl::GetLanguageByLocalSystem());
     }
     EXPECT_EQ(pages_.CurrentLanguage(), French);
@@ -111,7 +102,7 @@ TEST_F(WizardFixture, StartLanguageComesFromTheLocale) {
     EXPECT_EQ(analytics_.Count("L|5|3.1.0"), 2u) << "the start and the list's itemselect";
     EXPECT_EQ(sizes_.back(), (ZembraUI::UISize{650, 360}));
 
-    Locale czech("cs_CZ.UTF-8");
+    SessionLocale czech("cs_CZ.UTF-8");
     Start(FuntionImpl::GetLanguageByLocalSystem());
     EXPECT_EQ(pages_.CurrentLanguage(), English) << "the Czech item is hidden";
     EXPECT_EQ(TextOf("install_btn"), "Install");
