@@ -6,14 +6,12 @@
 // and asks the native window (IWizardWindow) only to resize and to show the
 // taskbar progress, so it runs the same in a real and a headless window.
 // UI thread only.
-#include <cstdint>
 #include <string>
 
 #include "Common/install_ui_mainwnd/WizardActions.h"
 #include "EnumLanguage.h"
 
 namespace ZembraUI {
-class CControlUI;
 class CUIManager;
 class CMarkupDoc;
 struct tagTNotifyUI;
