@@ -41,11 +41,14 @@ std::string GetUiLanguageName() { return DeviceFacts::UiLanguageName(); }
 
 std::string GetWebLanguageCode(EnumLanguage language) { return WebCodeOf(language); }
 
+ZembraUI::CMarkupElem LanguageGroupIn(const ZembraUI::CMarkupDoc& document, const std::string& group) {
+    const auto root = document.GetRoot();
+    return root.IsValid() ? FindNamed(root, group) : ZembraUI::CMarkupElem{};
+}
+
 std::optional<std::string> LanguageTextIn(const ZembraUI::CMarkupDoc& document, const std::string& group,
                                           const std::string& key) {
-    const auto root = document.GetRoot();
-    if (!root.IsValid()) return std::nullopt;
-    const auto container = FindNamed(root, group);
+    const auto container = LanguageGroupIn(document, group);
     if (!container.IsValid()) return std::nullopt;
     for (auto label = container.GetChild(); label.IsValid(); label = label.GetSibling()) {
         std::string text;

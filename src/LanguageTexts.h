@@ -8,6 +8,8 @@
 
 #include "EnumLanguage.h"
 
+#include "uitoolkit/markup/MarkupElem.h"
+
 namespace ZembraUI {
 class CMarkupDoc;
 }
@@ -29,6 +31,8 @@ std::string GetWebLanguageCode(EnumLanguage language);
 // load or lacks the key gives the English text, with a log line; "" when the
 // English file lacks it too.
 std::string GetLanguageText(const std::string& group, const std::string& key, EnumLanguage language);
+// The container named group in a loaded language file; invalid when missing.
+ZembraUI::CMarkupElem LanguageGroupIn(const ZembraUI::CMarkupDoc& document, const std::string& group);
 // The text of key in group of a loaded language file; nullopt when missing.
 std::optional<std::string> LanguageTextIn(const ZembraUI::CMarkupDoc& document, const std::string& group,
                                           const std::string& key);

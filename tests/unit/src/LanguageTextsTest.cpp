@@ -3,38 +3,25 @@
 #include "LanguageTexts.h"
 #include "LogLines.h"
 #include "platform/EmbeddedResources.h"
+#include "SessionLocale.h"
 #include "support/TempDir.h"
 #include "uitoolkit/markup/SkinArchive.h"
 
-using testsupport::ScopedEnv;
 using testsupport::TempDir;
-
-namespace {
-
-// The locale as a desktop session would set it, nothing else.
-struct Locale {
-    explicit Locale(const char* lang) : lang_("LANG", lang) {}
-    ScopedEnv language_{"LANGUAGE", ""};
-    ScopedEnv all_{"LC_ALL", ""};
-    ScopedEnv messages_{"LC_MESSAGES", ""};
-    ScopedEnv lang_;
-};
-
-}  // namespace
 
 TEST(LanguageTablesTest, StartLanguageFollowsTheLocaleUnlessItsItemIsHidden) {
     {
-        Locale swissFrench("fr_CH.UTF-8");
+        SessionLocale swissFrench("fr_CH.UTF-8");
         EXPECT_EQ(FuntionImpl::GetLanguageByLocalSystem(), French);
         EXPECT_EQ(FuntionImpl::StartLanguageForShippedList(), French);
         EXPECT_EQ(FuntionImpl::GetSystemRegion(), "CH");
     }
     {
-        Locale czech("cs_CZ.UTF-8");
+        SessionLocale czech("cs_CZ.UTF-8");
         EXPECT_EQ(FuntionImpl::GetLanguageByLocalSystem(), Czech);
         EXPECT_EQ(FuntionImpl::StartLanguageForShippedList(), English) << "the Czech item is hidden";
     }
-    Locale unmapped("xx_YY");
+    SessionLocale unmapped("xx_YY");
     EXPECT_EQ(FuntionImpl::StartLanguageForShippedList(), English);
     EXPECT_EQ(LanguageOfWindowsId(2055), German);
     EXPECT_EQ(LanguageOfWindowsId(2064), Italiano);
