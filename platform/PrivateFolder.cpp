@@ -133,6 +133,9 @@ FolderChoice ChooseRuntimeFolder() {
 FolderChoice ChooseWorkFolder(const std::string& relative) {
     FolderChoice choice;
     const std::string root = WorkRootDir();
+    // A configured root that does not exist yet is made, private to this user.
+    if (struct stat info {}; stat(root.c_str(), &info) != 0 && errno == ENOENT && CreateDirectoryTree(root) == 0)
+        chmod(root.c_str(), 0700);
     choice.problem = MakePrivateFolderChain(root, relative);
     if (choice.problem.empty()) {
         choice.path = root + relative;
