@@ -19,6 +19,7 @@ echo "== build (ASan + UBSan) =="
 scripts/build.sh "$root/build-asan" -DCMAKE_BUILD_TYPE=Debug -DZEMBRA_SANITIZE=ON
 echo "== unit tests under sanitizers =="
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  LSAN_OPTIONS=suppressions="$root/tests/support/lsan.supp" \
   ctest --output-on-failure -j "$jobs" -L unit --timeout 600) || status=1
 
 [ $status -eq 0 ] && echo "ALL TESTS PASSED" || echo "SOME TESTS FAILED"

@@ -1,6 +1,7 @@
 #pragma once
 // Small rectangle helpers shared by layout, painting and hit-testing.
 #include <algorithm>
+#include <cstdint>
 
 #include "uitoolkit/Geometry.h"
 
@@ -29,5 +30,20 @@ inline UIRect Union(const UIRect& a, const UIRect& b) {
 }
 
 inline int Clamp(int value, int low, int high) { return std::max(low, std::min(value, high)); }
+
+// Sizes, paddings and insets from a layout are kept within this many pixels,
+// so sums of a few of them never overflow an int; a screen is far smaller.
+constexpr int kMaxGeometry = 1 << 20;
+inline int ClampGeometry(int value) { return Clamp(value, -kMaxGeometry, kMaxGeometry); }
+inline UIRect ClampGeometry(const UIRect& rect) {
+    return {ClampGeometry(rect.left), ClampGeometry(rect.top), ClampGeometry(rect.right), ClampGeometry(rect.bottom)};
+}
+
+// Running positions of a layout are summed in 64 bits and brought back into
+// a range where adding one more size cannot overflow.
+constexpr int kMaxCoordinate = 1 << 29;
+inline int SaturatedInt(std::int64_t value) {
+    return static_cast<int>(std::clamp<std::int64_t>(value, -kMaxCoordinate, kMaxCoordinate));
+}
 
 }  // namespace ZembraUI

@@ -1,6 +1,7 @@
 #include "uitoolkit/controls/BoxLayoutUI.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "uitoolkit/RectMath.h"
 #include "uitoolkit/controls/ScrollBarUI.h"
@@ -66,7 +67,7 @@ void CBoxLayoutUI::Place(const UIRect& rect) {
     // 4. First pass: fixed children claim their size and paddings; children
     //    that want no particular size share the rest.
     int adjustable = 0;
-    int fixedTotal = 0;
+    std::int64_t fixedTotal = 0;  // 64 bits: hostile sizes must not overflow the sums
     int count = 0;
     for (CControlUI* child : items_) {
         if (!child->Visible() || child->Floating()) continue;
@@ -74,7 +75,7 @@ void CBoxLayoutUI::Place(const UIRect& rect) {
         if (desired == 0) {
             ++adjustable;
         } else {
-            fixedTotal += ClampToLimits(desired, axes.MainMin(*child), axes.MainMax(*child)) +
+            fixedTotal += std::int64_t{ClampToLimits(desired, axes.MainMin(*child), axes.MainMax(*child))} +
                           axes.MainPadding(child->Padding());
         }
         ++count;
@@ -83,15 +84,17 @@ void CBoxLayoutUI::Place(const UIRect& rect) {
     //    division stays unused at the end.
     int expand = 0;
     if (adjustable > 0) {
-        expand = std::max(0, (mainAvailable - childPadding_ * (count - 1) - fixedTotal) / adjustable);
+        const std::int64_t free =
+            std::int64_t{mainAvailable} - std::int64_t{childPadding_} * (count - 1) - fixedTotal;
+        expand = SaturatedInt(std::max<std::int64_t>(0, free / adjustable));
     }
 
     // 6. Second pass: place the children one after another.
     const UISize scroll = ScrollPos();
-    int position = axes.MainStart(inner) - axes.Main(scroll);
+    std::int64_t position = std::int64_t{axes.MainStart(inner)} - axes.Main(scroll);
     const int crossStart = axes.CrossStart(inner) - axes.Cross(scroll);
-    int remaining = mainAvailable;
-    int content = 0;
+    std::int64_t remaining = mainAvailable;
+    std::int64_t content = 0;
     for (CControlUI* child : items_) {
         if (!child->Visible()) continue;
         if (child->Floating()) {
@@ -100,27 +103,28 @@ void CBoxLayoutUI::Place(const UIRect& rect) {
         }
         const UIRect& padding = child->Padding();
         const int measured =
-            axes.Main(child->Measure(axes.Size(remaining - axes.MainLead(padding), crossAvailable)));
+            axes.Main(child->Measure(axes.Size(SaturatedInt(remaining - axes.MainLead(padding)), crossAvailable)));
         const int main = ClampToLimits(measured == 0 ? expand : measured, axes.MainMin(*child), axes.MainMax(*child));
         int cross = axes.CrossFixed(*child);
         if (cross == 0) cross = std::max(0, crossAvailable - axes.CrossPadding(padding));
         cross = ClampToLimits(cross, axes.CrossMin(*child), axes.CrossMax(*child));
-        child->Place(axes.Rect(position + axes.MainLead(padding), crossStart + axes.CrossLead(padding), main, cross));
-        const int step = main + axes.MainPadding(padding);
+        child->Place(axes.Rect(SaturatedInt(position + axes.MainLead(padding)),
+                               SaturatedInt(std::int64_t{crossStart} + axes.CrossLead(padding)), main, cross));
+        const std::int64_t step = std::int64_t{main} + axes.MainPadding(padding);
         position += step + childPadding_;
         remaining -= step + childPadding_;
         content += step;
     }
     // 7. The content extent drives the scroll bars.
-    content += childPadding_ * std::max(count - 1, 0);
+    content += std::int64_t{childPadding_} * std::max(count - 1, 0);
     int crossContent = 0;
     for (CControlUI* child : items_) {
         // Children without a fixed cross size follow the available extent.
         if (!child->Visible() || child->Floating() || axes.CrossFixed(*child) == 0) continue;
-        const int extent = axes.CrossLength(child->Pos()) + axes.CrossPadding(child->Padding());
+        const int extent = SaturatedInt(std::int64_t{axes.CrossLength(child->Pos())} + axes.CrossPadding(child->Padding()));
         crossContent = std::max(crossContent, extent);
     }
-    const UISize required = axes.Size(content, crossContent);
+    const UISize required = axes.Size(SaturatedInt(content), crossContent);
     ProcessScrollBar(inner, required.cx, required.cy);
 }
 

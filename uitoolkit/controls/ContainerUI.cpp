@@ -227,9 +227,9 @@ void CContainerUI::OnEvent(ControlEvent& event) {
 
 void CContainerUI::ApplyAttr(std::string_view name, std::string_view value) {
     if (name == "inset") {
-        PutInset(ParseRectValue(value));
+        PutInset(ClampGeometry(ParseRectValue(value)));
     } else if (name == "childpadding") {
-        PutChildPadding(ParseNumberList(value, 1)[0]);
+        PutChildPadding(ClampGeometry(ParseNumberList(value, 1)[0]));
     } else if (name == "vscrollbar") {
         EnableScrollBar(IsTrue(value), hScroll_ != nullptr);
     } else if (name == "hscrollbar") {

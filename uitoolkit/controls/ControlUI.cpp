@@ -12,7 +12,7 @@
 namespace ZembraUI {
 namespace {
 
-int ReadInt(std::string_view value) { return ParseNumberList(value, 1)[0]; }
+int ReadInt(std::string_view value) { return ClampGeometry(ParseNumberList(value, 1)[0]); }
 
 char32_t FirstCharacterUpper(std::string_view value) {
     if (value.empty()) return 0;
@@ -210,13 +210,13 @@ void CControlUI::ApplyAttr(std::string_view name, std::string_view value) {
     } else if (name == "maxheight") {
         PutMaxHeight(ReadInt(value));
     } else if (name == "padding") {
-        PutPadding(ParseRectValue(value));
+        PutPadding(ClampGeometry(ParseRectValue(value)));
     } else if (name == "pos") {
-        PutFixedXY(ParseRectValue(value));
+        PutFixedXY(ClampGeometry(ParseRectValue(value)));
     } else if (name == "float") {
         PutFloat(IsTrue(value));
     } else if (name == "relativepos") {
-        const UIRect move = ParseRectValue(value);
+        const UIRect move = ClampGeometry(ParseRectValue(value));
         PutRelativePos(move.left, move.top, move.right, move.bottom);
     } else if (name == "visible") {
         PutVisible(IsTrue(value));

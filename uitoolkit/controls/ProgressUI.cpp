@@ -1,6 +1,7 @@
 #include "uitoolkit/controls/ProgressUI.h"
 
 #include <cstdint>
+#include <limits>
 
 #include "uitoolkit/RectMath.h"
 #include "uitoolkit/markup/NumberList.h"
@@ -15,7 +16,11 @@ void* CProgressUI::AsInterface(std::string_view name) {
 }
 
 void CProgressUI::Normalise() {
-    if (max_ <= min_) max_ = min_ + 1;
+    if (max_ <= min_) {
+        // The range needs at least one step; at the top of int the minimum gives way.
+        if (min_ == std::numeric_limits<int>::max()) min_ = max_ = std::numeric_limits<int>::max() - 1;
+        max_ = min_ + 1;
+    }
     value_ = Clamp(value_, min_, max_);
 }
 
