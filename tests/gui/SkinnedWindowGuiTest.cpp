@@ -1,0 +1,334 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "gui/GuiTest.h"
+#include "platform/EmbeddedResources.h"
+#include "uitoolkit/controls/ComboUI.h"
+#include "uitoolkit/controls/ControlUI.h"
+#include "uitoolkit/headless/HeadlessWindow.h"
+#include "uitoolkit/markup/SkinArchive.h"
+#include "uitoolkit/window/DropDownWindow.h"
+#include "uitoolkit/window/WindowImplBase.h"
+
+namespace {
+
+using namespace ZembraUI;
+using testsupport::PixelOf;
+
+constexpr char kMainLayout[] = R"(<?xml version="1.0" encoding="utf-8"?>
+<Window size="400,300" caption="0,0,0,40">
+  <VerticalLayout bkcolor="FFFFFFFF">
+    <HorizontalLayout height="40" bkcolor="FF336699">
+      <Label name="title" />
+      <Button name="capbtn" width="60" bkcolor="FFFF0000" />
+    </HorizontalLayout>
+    <Button name="okbtn" height="40" bkcolor="FF0000FF" />
+    <Edit name="edit" height="30" />
+    <Edit name="edit2" height="30" />
+    <Combo name="combo" height="30">
+      <ListLabelElement text="zero" height="24" />
+      <ListLabelElement text="one" height="24" />
+      <ListLabelElement text="two" height="24" />
+    </Combo>
+    <Control />
+  </VerticalLayout>
+</Window>
+)";
+
+constexpr char kBoxLayout[] = R"(<?xml version="1.0" encoding="utf-8"?>
+<Window size="200,100">
+  <VerticalLayout bkcolor="FFEEEEEE">
+    <Button name="yesbtn" height="100" bkcolor="FF00AA00" />
+  </VerticalLayout>
+</Window>
+)";
+
+constexpr char kEmptyLayout[] = R"(<?xml version="1.0" encoding="utf-8"?>
+<Window size="200,100"></Window>
+)";
+
+// A skin folder of its own per test.
+class TestSkin {
+public:
+    TestSkin() {
+        folder_ = std::filesystem::temp_directory_path() / ("zembra-gui-skin-" + std::to_string(::getpid()));
+        std::filesystem::create_directories(folder_);
+        Write("main.xml", kMainLayout);
+        Write("box.xml", kBoxLayout);
+        Write("empty.xml", kEmptyLayout);
+        CSkinArchive::Close();
+        CSkinArchive::SetResourceFolder(folder_.string() + "/");
+    }
+    ~TestSkin() {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder_, ignored);
+    }
+    std::string Folder() const { return folder_.string(); }
+
+private:
+    void Write(const std::string& name, const char* text) { std::ofstream(folder_ / name) << text; }
+    std::filesystem::path folder_;
+};
+
+// A skinned window that records what reaches it.
+class TestWnd : public WindowImplBase {
+public:
+    explicit TestWnd(std::string layout) : layout_(std::move(layout)) {
+        AddNotifyMap({
+            NotifyMapEntry("click", "okbtn", NotifyMapEntry::ValueHandler([this](std::uintptr_t, std::intptr_t) {
+                               named.push_back("okbtn");
+                           })),
+            NotifyMapEntry("click", "", NotifyMapEntry::RecordHandler([this](TNotifyUI& notification) {
+                               unnamed.push_back(notification.sender->Name());
+                               if (notification.sender->Name() == "yesbtn") PostClose(7);
+                           })),
+        });
+    }
+    std::string WindowClassName() const override { return "TestWnd"; }
+    std::string SkinFolder() const override { return {}; }
+    std::string SkinFile() const override { return layout_; }
+    bool DefaultKeyResponse(unsigned key) override {
+        ++keyResponses;
+        return WindowImplBase::DefaultKeyResponse(key);
+    }
+    Result OnClose(unsigned message, std::uintptr_t wParam, std::intptr_t lParam, bool& handled) override {
+        ++closes;
+        return WindowImplBase::OnClose(message, wParam, lParam, handled);
+    }
+    bool Open(int x, int y, CWindowWnd* owner = nullptr) {
+        if (!CreateHostWindow(owner, layout_, 0, 0, x, y, 100, 100)) return false;
+        ShowHostWindow(true, true);
+        return true;
+    }
+    std::string FocusName() {
+        CControlUI* focus = PaintManager().FocusedControl();
+        return focus != nullptr ? focus->Name() : std::string();
+    }
+    CControlUI* Find(const std::string& name) { return PaintManager().ControlByName(name); }
+
+    std::vector<std::string> named;
+    std::vector<std::string> unnamed;
+    int keyResponses = 0;
+    int closes = 0;
+
+private:
+    std::string layout_;
+};
+
+class SkinnedWindowGuiTest : public testsupport::GuiTest {
+protected:
+    bool Xdo(const std::vector<std::string>& args) { return display_.XdotoolInBackground(args); }
+    bool Shown(TestWnd& window) {
+        return PumpUntil([&] { return window.IsVisible() && !window.FocusName().empty(); });
+    }
+    bool Click(int x, int y) { return Xdo({"mousemove", "--sync", std::to_string(x), std::to_string(y), "click", "1"}); }
+
+    TestSkin skin_;
+};
+
+TEST_F(SkinnedWindowGuiTest, ClicksReachTheirControlAndTheCaptionBandDragsExceptOverButtons) {
+    TestWnd window("main.xml");
+    ASSERT_TRUE(window.Open(100, 100));
+    ASSERT_TRUE(Shown(window));
+    EXPECT_EQ(window.ClientSize(), (UISize{400, 300}));  // the layout's size
+
+    // A named entry takes its control; the unnamed one every other control.
+    ASSERT_TRUE(Click(150, 160));
+    ASSERT_TRUE(PumpUntil([&] { return !window.named.empty(); }));
+    ASSERT_TRUE(display_.FinishBackground());
+    ASSERT_TRUE(Click(470, 120));  // the button inside the caption band
+    ASSERT_TRUE(PumpUntil([&] { return !window.unnamed.empty(); }));
+    ASSERT_TRUE(display_.FinishBackground());
+    EXPECT_EQ(window.named, std::vector<std::string>{"okbtn"});
+    EXPECT_EQ(window.unnamed, std::vector<std::string>{"capbtn"});
+
+    // The label in the band drags the window.
+    ASSERT_TRUE(Xdo({"mousemove", "--sync", "150", "120", "mousedown", "1", "mousemove", "--sync", "250", "170",
+                     "mouseup", "1"}));
+    ASSERT_TRUE(PumpUntil([&] { return window.ScreenRect().left == 200 && window.ScreenRect().top == 150; }));
+    ASSERT_TRUE(display_.FinishBackground());
+    EXPECT_EQ(window.unnamed.size(), 1u);
+}
+
+TEST_F(SkinnedWindowGuiTest, ModalBoxBlocksItsOwnerReturnsItsCodeAndHandsOnAQuit) {
+    TestWnd owner("main.xml");
+    ASSERT_TRUE(owner.Open(0, 0));
+    ASSERT_TRUE(Shown(owner));
+
+    TestWnd box("box.xml");
+    ASSERT_TRUE(box.CreateHostWindow(&owner, "box", 0, 0, 500, 400, 10, 10));
+    box.ShowHostWindow();
+    ASSERT_TRUE(Shown(box));
+    // A click on the owner's button is ignored, then the box's button closes it with 7.
+    ASSERT_TRUE(Xdo({"mousemove", "--sync", "50", "60", "click", "1", "mousemove", "--sync", "600", "450", "click",
+                     "1"}));
+    EXPECT_EQ(box.RunModal(), 7);
+    ASSERT_TRUE(display_.FinishBackground());
+    EXPECT_TRUE(owner.named.empty());
+    EXPECT_FALSE(box.IsAlive());
+    EXPECT_TRUE(owner.IsEnabled());
+
+    // A quit inside the modal loop ends it and reaches the outer loop.
+    TestWnd second("box.xml");
+    ASSERT_TRUE(second.CreateHostWindow(&owner, "box", 0, 0, 500, 400, 10, 10));
+    std::thread([] { CMessageLoop::PostQuit(5); }).join();
+    EXPECT_EQ(second.RunModal(), 0);
+    EXPECT_TRUE(owner.IsEnabled());
+    ASSERT_TRUE(PumpUntil([&] { return quitCode_.has_value(); }));
+    EXPECT_EQ(*quitCode_, 5);
+}
+
+TEST_F(SkinnedWindowGuiTest, TabCyclesFocusTypedTextReachesTheEditAndEscapeStopsAtTheWindow) {
+    TestWnd window("main.xml");
+    ASSERT_TRUE(window.Open(0, 0));
+    ASSERT_TRUE(Shown(window));
+    EXPECT_EQ(window.FocusName(), "capbtn");  // the first tab stop
+    window.TakeFocus();
+
+    ASSERT_TRUE(Xdo({"key", "Tab"}));
+    ASSERT_TRUE(PumpUntil([&] { return window.FocusName() == "okbtn"; }));
+    ASSERT_TRUE(display_.FinishBackground());
+    ASSERT_TRUE(Xdo({"key", "Tab", "key", "Tab", "key", "shift+Tab"}));
+    ASSERT_TRUE(PumpUntil([&] { return window.FocusName() == "edit"; }));
+    ASSERT_TRUE(display_.FinishBackground());
+
+    // Escape on the window is swallowed by the default key response, not inside the edit.
+    ASSERT_TRUE(Xdo({"key", "Escape"}));
+    for (int turn = 0; turn < 20 && window.keyResponses == 0; ++turn) loop_->PumpOnce(20);
+    ASSERT_TRUE(display_.FinishBackground());
+    EXPECT_EQ(window.keyResponses, 0);
+
+    ASSERT_TRUE(Xdo({"type", "--delay", "30", "Grüße 日本"}));
+    ASSERT_TRUE(PumpUntil([&] { return window.Find("edit")->Text() == "Grüße 日本"; }));
+    ASSERT_TRUE(display_.FinishBackground());
+
+    window.PaintManager().MoveFocus(window.Find("okbtn"));
+    ASSERT_TRUE(Xdo({"key", "Escape"}));
+    ASSERT_TRUE(PumpUntil([&] { return window.keyResponses == 1; }));
+    ASSERT_TRUE(display_.FinishBackground());
+    EXPECT_TRUE(window.IsAlive());
+}
+
+TEST_F(SkinnedWindowGuiTest, DropDownOpensSelectsAndClosesOnEscapeRestoringTheChoice) {
+    TestWnd window("main.xml");
+    ASSERT_TRUE(window.Open(0, 0));
+    ASSERT_TRUE(Shown(window));
+    auto* combo = dynamic_cast<CComboUI*>(window.Find("combo"));
+    ASSERT_NE(combo, nullptr);
+    combo->SelectItem(0);
+    window.TakeFocus();
+
+    const auto open = [&] {
+        return Click(100, 155) && PumpUntil([&] {
+                   return window.UIHost().DropDown() != nullptr && window.UIHost().DropDown()->IsVisible();
+               }) && display_.FinishBackground();
+    };
+    ASSERT_TRUE(open());
+    ASSERT_TRUE(Xdo({"key", "Down", "key", "Down"}));
+    ASSERT_TRUE(PumpUntil([&] { return combo->CurrentSelection() == 2; }));
+    ASSERT_TRUE(display_.FinishBackground());
+    ASSERT_TRUE(Xdo({"key", "Escape"}));
+    ASSERT_TRUE(PumpUntil([&] { return !window.UIHost().DropDown()->IsAlive(); }));
+    ASSERT_TRUE(display_.FinishBackground());
+    EXPECT_EQ(combo->CurrentSelection(), 0);
+    EXPECT_FALSE(combo->DroppedDown());
+    EXPECT_EQ(window.keyResponses, 0);  // the list took the Escape
+
+    // A click on an item chooses it; the rows start below the combo.
+    ASSERT_TRUE(open());
+    const int rowHeight = window.UIHost().DropDown()->RowHeight();
+    ASSERT_TRUE(Click(100, 170 + rowHeight + rowHeight / 2));
+    ASSERT_TRUE(PumpUntil([&] { return !window.UIHost().DropDown()->IsAlive(); }));
+    ASSERT_TRUE(display_.FinishBackground());
+    EXPECT_EQ(combo->CurrentSelection(), 1);
+}
+
+TEST_F(SkinnedWindowGuiTest, RealWindowShowsWhatTheHeadlessRendererPaints) {
+    const auto archive = platform::EmbeddedSkinArchive();
+    ASSERT_TRUE(CSkinArchive::OpenFromMemory(archive.data(), archive.size()));
+    CHeadlessWindow headless;
+    ASSERT_TRUE(headless.Load("MessageBox.xml"));
+    headless.Pump();
+    headless.Pump();
+
+    TestWnd window("MessageBox.xml");
+    ASSERT_TRUE(window.Open(0, 0));
+    ASSERT_TRUE(Shown(window));
+    const CPaintSurface& expected = headless.Manager().Surface();
+    const int width = expected.Width();
+    const int height = expected.Height();
+    ASSERT_EQ(window.ClientSize(), (UISize{width, height}));
+    const auto differing = [&](const LoadedImage& shot) {
+        int count = 0;
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                const std::uint32_t a = PixelOf(shot, x, y);
+                const std::uint32_t b = expected.PixelAt(x, y);
+                for (int shift = 0; shift < 24; shift += 8) {
+                    if (std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF)) > 24) {
+                        ++count;
+                        break;
+                    }
+                }
+            }
+        }
+        return count;
+    };
+    const int allowed = width * height / 100;
+    const auto shot = ScreenshotWhen([&](const LoadedImage& image) { return differing(image) <= allowed; });
+    ASSERT_TRUE(shot.has_value());
+    EXPECT_LE(differing(*shot), allowed);
+    CSkinArchive::Close();
+}
+
+bool fatalSkinError = false;
+
+TEST_F(SkinnedWindowGuiTest, BadInputEndsAsDocumentedWithoutACrashOrHang) {
+    // A layout without a root control takes the fatal path.
+    WindowImplBase::SetFatalSkinHandler([] { fatalSkinError = true; });
+    {
+        TestWnd empty("empty.xml");
+        empty.CreateHostWindow(nullptr, "empty", 0, 0, 0, 0, 100, 100);
+        EXPECT_TRUE(fatalSkinError);
+    }
+    WindowImplBase::SetFatalSkinHandler(nullptr);
+
+    // Closing the owner while its modal box runs takes the box along.
+    TestWnd owner("main.xml");
+    ASSERT_TRUE(owner.Open(0, 0));
+    ASSERT_TRUE(Shown(owner));
+    TestWnd box("box.xml");
+    ASSERT_TRUE(box.CreateHostWindow(&owner, "box", 0, 0, 500, 400, 10, 10));
+    owner.PostClose(0);
+    EXPECT_EQ(box.RunModal(), 0);
+    EXPECT_FALSE(owner.IsAlive());
+    EXPECT_FALSE(box.IsAlive());
+
+    // Closing a window while its drop-down is open.
+    TestWnd window("main.xml");
+    ASSERT_TRUE(window.Open(0, 0));
+    ASSERT_TRUE(Shown(window));
+    dynamic_cast<CComboUI*>(window.Find("combo"))->Fire();
+    ASSERT_TRUE(PumpUntil([&] { return window.UIHost().DropDown() != nullptr; }));
+    window.PostClose(3);
+    ASSERT_TRUE(PumpUntil([&] { return !window.IsAlive(); }));
+    EXPECT_FALSE(window.UIHost().DropDown()->IsAlive());
+    EXPECT_EQ(window.closes, 1);
+
+    // Messages for a window that is gone are dropped; a worker's send answers 0.
+    const HostWindowId gone = window.Id();
+    EXPECT_TRUE(PostToWindow(gone, WindowMessage::kUser));
+    std::intptr_t answer = -1;
+    std::thread worker([&] { answer = SendToWindow(gone, WindowMessage::kUser); });
+    ASSERT_TRUE(PumpUntil([&] { return answer != -1; }));
+    worker.join();
+    EXPECT_EQ(answer, 0);
+}
+
+}  // namespace
