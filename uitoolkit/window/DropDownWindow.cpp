@@ -8,6 +8,7 @@
 #include "uitoolkit/controls/ListLabelElementUI.h"
 #include "uitoolkit/render/DrawEngine.h"
 #include "uitoolkit/window/KeyCodes.h"
+#include "uitoolkit/window/WindowMessages.h"
 
 namespace ZembraUI {
 
@@ -46,7 +47,14 @@ void CDropDownWindow::Close() {
     if (!IsAlive()) return;
     combo_.PutDroppedDown(false);
     combo_.Invalidate();
+    // The keyboard goes back to the owner rather than to nobody.
+    const bool hadFocus = HasFocus();
     Destroy();
+    if (hadFocus) owner_.TakeFocus();
+}
+
+void CDropDownWindow::OnFocus(bool gained) {
+    if (!gained) owner_.PostToWindow(WindowMessage::kFocusCheck);
 }
 
 int CDropDownWindow::RowAt(const UIPoint& point) const {

@@ -29,6 +29,8 @@ protected:
     void OnMouseButton(const MouseInput& input) override;
     void OnKey(const KeyInput& input) override { HandleKey(input); }
     void OnCloseRequest() override { Close(); }
+    // The list goes when the focus leaves it for another window than its owner.
+    void OnFocus(bool gained) override;
 
 private:
     int RowAt(const UIPoint& point) const;

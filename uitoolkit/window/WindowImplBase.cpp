@@ -154,6 +154,11 @@ WindowImplBase::Result WindowImplBase::CallHandler(unsigned message, std::uintpt
 }
 
 WindowImplBase::Result WindowImplBase::RouteMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
+    if (message == WindowMessage::kFocusCheck) {
+        const CDropDownWindow* list = host_.DropDown();
+        if (list != nullptr && list->IsAlive() && !HasFocus() && !list->HasFocus()) host_.CloseDropDown();
+        return 0;
+    }
     bool handled = true;
     Result result = CallHandler(message, wParam, lParam, handled);
     if (handled) return result;
@@ -405,7 +410,8 @@ void WindowImplBase::OnTextInput(const std::string& utf8) {
 }
 
 void WindowImplBase::OnFocus(bool gained) {
-    if (!gained) host_.CloseDropDown();
+    // The drop-down may be what took the focus; that is known once this turn's events are in.
+    if (!gained) PostToWindow(WindowMessage::kFocusCheck);
     RouteMessage(gained ? WindowMessage::kSetFocus : WindowMessage::kKillFocus, 0, 0);
 }
 

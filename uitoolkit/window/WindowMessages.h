@@ -24,6 +24,7 @@ constexpr unsigned kLButtonUp = 0x0202;
 constexpr unsigned kMouseWheel = 0x020A;
 constexpr unsigned kMouseHover = 0x02A1;
 constexpr unsigned kDeleteScheduled = 0x8001;
+constexpr unsigned kFocusCheck = 0x8002;  // where did the focus go (after a focus loss)
 constexpr unsigned kUser = 0x0400;
 
 // Other input (leave, right button, double click, key up) reaches the manager only.
