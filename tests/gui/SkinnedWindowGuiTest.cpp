@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -332,6 +334,25 @@ TEST_F(SkinnedWindowGuiTest, BadInputEndsAsDocumentedWithoutACrashOrHang) {
     ASSERT_TRUE(PumpUntil([&] { return answer != -1; }));
     worker.join();
     EXPECT_EQ(answer, 0);
+}
+
+TEST_F(SkinnedWindowGuiTest, SkinViewEndsWithExitCode1AfterTheErrorBoxForALayoutWithoutControls) {
+    const auto skinview = std::filesystem::read_symlink("/proc/self/exe").parent_path() / "skinview";
+    ASSERT_TRUE(std::filesystem::exists(skinview));
+    // The box is found by its caption and answered with Return; then the program must be gone with 1.
+    const std::string script = skin_.Folder() + "/fatal.sh";
+    std::ofstream(script) << "'" << skinview.string() << "' empty.xml --skin '" << skin_.Folder() << "' &\n"
+                          << "pid=$!\n"
+                          << "for i in $(seq 300); do\n"
+                          << "  id=$(xwininfo -root -tree | awk '/\"ZembraUI\"/{print $1}')\n"
+                          << "  [ -n \"$id\" ] && break; sleep 0.1\n"
+                          << "done\n"
+                          << "[ -n \"$id\" ] || { kill $pid; exit 99; }\n"
+                          << "xdotool windowfocus \"$id\" key Return\n"
+                          << "wait $pid\n";
+    const int status = std::system(("sh " + script).c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 // on success, 1 when the skin or layout cannot be used (after the error
 // box), 2 on bad arguments.
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -100,6 +101,7 @@ private:
 int main(int argc, char** argv) {
     el::Loggers::reconfigureAllLoggers(el::ConfigurationType::Format, "%msg");
     el::Loggers::reconfigureAllLoggers(el::ConfigurationType::ToStandardOutput, "false");
+    if (std::getenv("SKINVIEW_LOG") != nullptr) el::Loggers::reconfigureAllLoggers(el::ConfigurationType::ToStandardOutput, "true");
     Options options;
     if (!ParseArguments(argc, argv, options)) return Usage();
     if (!skinshot::OpenSkin(options.skin)) {

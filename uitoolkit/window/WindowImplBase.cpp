@@ -27,7 +27,9 @@ void ShowSkinErrorAndExit() {
     LOG(ERROR) << " " << kSkinErrorText << ": the layout has no root control";
     // Without a display there is nobody to read the box.
     if (SDL_WasInit(SDL_INIT_VIDEO) != 0 && SDL_GetNumVideoDisplays() > 0) {
-        SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, kSkinErrorCaption, kSkinErrorText, nullptr);
+        if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, kSkinErrorCaption, kSkinErrorText, nullptr) != 0) {
+            LOG(ERROR) << " The error box cannot be shown: " << SDL_GetError();
+        }
     }
     el::Loggers::flushAll();
     std::_Exit(1);
