@@ -28,6 +28,8 @@ constexpr char kMainLayout[] = R"(<?xml version="1.0" encoding="utf-8"?>
   <VerticalLayout bkcolor="FFFFFFFF">
     <HorizontalLayout height="40" bkcolor="FF336699">
       <Label name="title" />
+      <Button name="maxbtn" width="30" bkcolor="FF00FF00" />
+      <Button name="restorebtn" width="30" visible="false" bkcolor="FF00FFFF" />
       <Button name="capbtn" width="60" bkcolor="FFFF0000" />
     </HorizontalLayout>
     <Button name="okbtn" height="40" bkcolor="FF0000FF" />
@@ -89,6 +91,7 @@ public:
             NotifyMapEntry("click", "", NotifyMapEntry::RecordHandler([this](TNotifyUI& notification) {
                                unnamed.push_back(notification.sender->Name());
                                if (notification.sender->Name() == "yesbtn") PostClose(7);
+                               OnClick(notification);  // the defaults of the base map
                            })),
         });
     }
@@ -158,6 +161,33 @@ TEST_F(SkinnedWindowGuiTest, ClicksReachTheirControlAndTheCaptionBandDragsExcept
     EXPECT_EQ(window.unnamed.size(), 1u);
 }
 
+TEST_F(SkinnedWindowGuiTest, MaximiseAndRestoreSwapTheirButtonsAndAltF4ReachesOnClose) {
+    TestWnd window("main.xml");
+    ASSERT_TRUE(window.Open(0, 0));
+    ASSERT_TRUE(Shown(window));
+    CControlUI* maxButton = window.Find("maxbtn");
+    CControlUI* restoreButton = window.Find("restorebtn");
+
+    ASSERT_TRUE(Click(325, 20));  // maxbtn: the default click handling maximises
+    ASSERT_TRUE(PumpUntil([&] { return restoreButton->Visible(); }));
+    ASSERT_TRUE(display_.FinishBackground());
+    EXPECT_FALSE(maxButton->Visible());
+    EXPECT_TRUE(window.IsMaximized());
+    const UIRect work = window.WorkArea();
+    EXPECT_EQ(window.ClientSize(), (UISize{work.Width(), work.Height()}));
+
+    window.SendToWindow(WindowMessage::kSysCommand, SysCommand::kRestore);
+    EXPECT_TRUE(maxButton->Visible());
+    EXPECT_FALSE(restoreButton->Visible());
+    ASSERT_TRUE(PumpUntil([&] { return window.ClientSize() == UISize{400, 300}; }));
+
+    window.TakeFocus();
+    ASSERT_TRUE(Xdo({"key", "alt+F4"}));
+    ASSERT_TRUE(PumpUntil([&] { return !window.IsAlive(); }));
+    ASSERT_TRUE(display_.FinishBackground());
+    EXPECT_EQ(window.closes, 1);
+}
+
 TEST_F(SkinnedWindowGuiTest, ModalBoxBlocksItsOwnerReturnsItsCodeAndHandsOnAQuit) {
     TestWnd owner("main.xml");
     ASSERT_TRUE(owner.Open(0, 0));
@@ -190,10 +220,10 @@ TEST_F(SkinnedWindowGuiTest, TabCyclesFocusTypedTextReachesTheEditAndEscapeStops
     TestWnd window("main.xml");
     ASSERT_TRUE(window.Open(0, 0));
     ASSERT_TRUE(Shown(window));
-    EXPECT_EQ(window.FocusName(), "capbtn");  // the first tab stop
+    EXPECT_EQ(window.FocusName(), "maxbtn");  // the first tab stop
     window.TakeFocus();
 
-    ASSERT_TRUE(Xdo({"key", "Tab"}));
+    ASSERT_TRUE(Xdo({"key", "Tab", "key", "Tab"}));  // the hidden restorebtn is skipped
     ASSERT_TRUE(PumpUntil([&] { return window.FocusName() == "okbtn"; }));
     ASSERT_TRUE(display_.FinishBackground());
     ASSERT_TRUE(Xdo({"key", "Tab", "key", "Tab", "key", "shift+Tab"}));
