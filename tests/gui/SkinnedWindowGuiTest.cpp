@@ -240,6 +240,11 @@ TEST_F(SkinnedWindowGuiTest, TabCyclesFocusTypedTextReachesTheEditAndEscapeStops
     ASSERT_TRUE(PumpUntil([&] { return window.Find("edit")->Text() == "Grüße 日本"; }));
     ASSERT_TRUE(display_.FinishBackground());
 
+    // Through the clipboard into the other edit.
+    ASSERT_TRUE(Xdo({"key", "ctrl+c", "key", "Tab", "key", "ctrl+v"}));
+    ASSERT_TRUE(PumpUntil([&] { return window.Find("edit2")->Text() == "Grüße 日本"; }));
+    ASSERT_TRUE(display_.FinishBackground());
+
     window.PaintManager().MoveFocus(window.Find("okbtn"));
     ASSERT_TRUE(Xdo({"key", "Escape"}));
     ASSERT_TRUE(PumpUntil([&] { return window.keyResponses == 1; }));

@@ -10,6 +10,7 @@
 #include <easylogging++.h>
 
 #include "uitoolkit/controls/ControlUI.h"
+#include "uitoolkit/controls/EditUI.h"
 #include "uitoolkit/controls/Utf8.h"
 #include "uitoolkit/manager/UIMessage.h"
 #include "uitoolkit/markup/LayoutBuilder.h"
@@ -111,8 +112,37 @@ void WindowImplBase::Notify(TNotifyUI& notification) {
     NotifyPump(notification);
 }
 
+namespace {
+
+// Ctrl+C copies the edit's text (never a password's), Ctrl+V types the
+// clipboard's text into it; true when the key was one of them.
+bool ClipboardKey(CEditUI& edit, const UIMessage& message) {
+    if ((message.keyState & KeyState::kControl) == 0) return false;
+    if (message.key == 'C') {
+        if (!edit.Password()) SDL_SetClipboardText(edit.Text().c_str());
+        return true;
+    }
+    if (message.key != 'V') return false;
+    char* pasted = SDL_GetClipboardText();
+    const std::string text = pasted != nullptr ? pasted : "";
+    SDL_free(pasted);
+    const std::size_t count = Utf8::Length(text);
+    for (std::size_t index = 0; index < count; ++index) {
+        const char32_t character = Utf8::First(std::string_view(text).substr(Utf8::Offset(text, index)));
+        // One line: line breaks and other control characters are left out.
+        if (character >= 0x20 && character != 0x7F) edit.InsertCharacter(character);
+    }
+    return true;
+}
+
+}  // namespace
+
 long WindowImplBase::MessageHandler(const UIMessage& message, bool& handled) {
     if (message.kind != UIMessageKind::KeyDown) return 0;
+    if (auto* edit = dynamic_cast<CEditUI*>(manager_.FocusedControl()); edit != nullptr && ClipboardKey(*edit, message)) {
+        handled = true;
+        return 0;
+    }
     if (message.key != VirtualKey::kReturn && message.key != VirtualKey::kEscape) return 0;
     // The edit keeps its own keys, as a native edit box would.
     CControlUI* focus = manager_.FocusedControl();
