@@ -16,6 +16,7 @@
 #include "uitoolkit/headless/HeadlessWindow.h"
 #include "uitoolkit/markup/SkinArchive.h"
 #include "uitoolkit/window/DropDownWindow.h"
+#include "uitoolkit/window/TooltipWindow.h"
 #include "uitoolkit/window/WindowImplBase.h"
 
 namespace {
@@ -32,7 +33,7 @@ constexpr char kMainLayout[] = R"(<?xml version="1.0" encoding="utf-8"?>
       <Button name="restorebtn" width="30" visible="false" bkcolor="FF00FFFF" />
       <Button name="capbtn" width="60" bkcolor="FFFF0000" />
     </HorizontalLayout>
-    <Button name="okbtn" height="40" bkcolor="FF0000FF" />
+    <Button name="okbtn" height="40" tooltip="Starts the installation" bkcolor="FF0000FF" />
     <Edit name="edit" height="30" />
     <Edit name="edit2" height="30" />
     <Combo name="combo" height="30">
@@ -159,6 +160,14 @@ TEST_F(SkinnedWindowGuiTest, ClicksReachTheirControlAndTheCaptionBandDragsExcept
     ASSERT_TRUE(PumpUntil([&] { return window.ScreenRect().left == 200 && window.ScreenRect().top == 150; }));
     ASSERT_TRUE(display_.FinishBackground());
     EXPECT_EQ(window.unnamed.size(), 1u);
+
+    // Resting on a control with a tooltip shows it in its popup, 300 px wide at most.
+    ASSERT_TRUE(Xdo({"mousemove", "--sync", "250", "210"}));
+    ASSERT_TRUE(PumpUntil([&] { return window.UIHost().Tooltip() != nullptr && window.UIHost().Tooltip()->IsVisible(); }));
+    ASSERT_TRUE(display_.FinishBackground());
+    EXPECT_EQ(window.UIHost().Tooltip()->Text(), "Starts the installation");
+    EXPECT_EQ(window.UIHost().Tooltip()->MaxWidth(), 300);
+    EXPECT_LE(window.UIHost().Tooltip()->ClientSize().cx, 300);
 }
 
 TEST_F(SkinnedWindowGuiTest, MaximiseAndRestoreSwapTheirButtonsAndAltF4ReachesOnClose) {
