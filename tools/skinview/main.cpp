@@ -6,7 +6,7 @@
 // --skin names a folder or ZIP file. With --screenshot the window's picture
 // is written after its first complete paint and the program ends. Exits 0
 // on success, 1 when the skin or layout cannot be used (after the error
-// box), 2 on bad arguments.
+// box; with --screenshot without it), 2 on bad arguments.
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -96,6 +96,13 @@ private:
     bool written_ = false;
 };
 
+// Pictures are taken unattended: a layout without controls ends the program without a box to answer.
+[[noreturn]] void FailWithoutBox() {
+    std::fprintf(stderr, "skinview: the layout makes no control\n");
+    std::fflush(stderr);
+    std::_Exit(1);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -113,6 +120,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "skinview: no display\n");
         return 1;
     }
+    if (!options.screenshot.empty()) ZembraUI::WindowImplBase::SetFatalSkinHandler(&FailWithoutBox);
     CSkinViewWnd window(options);
     if (!options.language.empty()) window.PaintManager().TextRenderer().SetLanguage(options.language);
     if (!window.CreateHostWindow(nullptr, options.layout, 0, 0, 0, 0, 800, 600)) {
