@@ -14,6 +14,7 @@
 #include "uitoolkit/controls/Utf8.h"
 #include "uitoolkit/manager/UIMessage.h"
 #include "uitoolkit/markup/LayoutBuilder.h"
+#include "uitoolkit/markup/MarkupDoc.h"
 #include "uitoolkit/markup/SkinArchive.h"
 #include "uitoolkit/window/DropDownWindow.h"
 #include "uitoolkit/window/KeyCodes.h"
@@ -225,6 +226,13 @@ bool WindowImplBase::ToManager(unsigned message, std::uintptr_t wParam, std::int
 }
 
 bool WindowImplBase::PreTranslate(const UIMessage& message) { return manager_.PreTranslate(message); }
+
+bool WindowImplBase::WantsPerPixelAlpha() {
+    CMarkupDoc doc;
+    if (!OpenSkinResource() || !doc.LoadFromFile(SkinFile())) return false;
+    const std::string layered = doc.GetRoot().GetAttributeValue("bktrans");
+    return layered == "true";
+}
 
 WindowImplBase::Result WindowImplBase::OnClose(unsigned, std::uintptr_t, std::intptr_t, bool& handled) {
     host_.CloseDropDown();

@@ -84,6 +84,8 @@ protected:
     Result RouteMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override;
     void WindowGone(HostWindowId oldWindow) override;
     bool PreTranslate(const UIMessage& message) override;
+    // A layout whose Window is "bktrans" needs a window with per-pixel alpha.
+    bool WantsPerPixelAlpha() override;
 
     void OnTimer(unsigned id) override;
     void OnPaint(CPaintSurface& surface, const std::vector<UIRect>& areas) override;

@@ -55,7 +55,7 @@ bool CWindowWnd::CreateHostWindow(CWindowWnd* owner, const std::string& title, s
     options.y = y;
     options.width = width;
     options.height = height;
-    options.perPixelAlpha = (exStyle & WindowStyle::kExLayered) != 0;
+    options.perPixelAlpha = (exStyle & WindowStyle::kExLayered) != 0 || WantsPerPixelAlpha();
     if (!Create(options)) return false;
     owner_ = owner != nullptr ? owner->Id() : kNoHostWindow;
     style_ = style;

@@ -55,6 +55,8 @@ protected:
     virtual std::intptr_t RouteMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam);
     // Called after the native window is gone.
     virtual void WindowGone(HostWindowId oldWindow) { (void)oldWindow; }
+    // Whether the native window needs per-pixel alpha (asked before it is made).
+    virtual bool WantsPerPixelAlpha() { return false; }
     // True consumes an input message before routing.
     virtual bool PreTranslate(const UIMessage& message) { (void)message; return false; }
     // What the platform does with a message nobody answered.
