@@ -107,6 +107,13 @@ public:
         ++closes;
         return WindowImplBase::OnClose(message, wParam, lParam, handled);
     }
+    Result HandleCustomMessage(unsigned message, std::uintptr_t wParam, std::intptr_t, bool& handled) override {
+        if (message != WindowMessage::kUser) return 0;
+        custom.push_back(int(wParam));
+        onUiThread = onUiThread && std::this_thread::get_id() == uiThread;
+        handled = true;
+        return 0;
+    }
     bool Open(int x, int y, CWindowWnd* owner = nullptr) {
         if (!CreateHostWindow(owner, layout_, 0, 0, x, y, 100, 100)) return false;
         ShowHostWindow(true, true);
@@ -122,6 +129,9 @@ public:
     std::vector<std::string> unnamed;
     int keyResponses = 0;
     int closes = 0;
+    std::vector<int> custom;
+    bool onUiThread = true;
+    std::thread::id uiThread = std::this_thread::get_id();
 
 private:
     std::string layout_;
@@ -168,6 +178,15 @@ TEST_F(SkinnedWindowGuiTest, ClicksReachTheirControlAndTheCaptionBandDragsExcept
     EXPECT_EQ(window.UIHost().Tooltip()->Text(), "Starts the installation");
     EXPECT_EQ(window.UIHost().Tooltip()->MaxWidth(), 300);
     EXPECT_LE(window.UIHost().Tooltip()->ClientSize().cx, 300);
+
+    // A worker's posts reach HandleCustomMessage in order, on the UI thread.
+    std::thread worker([&] {
+        for (int i = 0; i < 50; ++i) window.PostToWindow(WindowMessage::kUser, std::uintptr_t(i));
+    });
+    ASSERT_TRUE(PumpUntil([&] { return window.custom.size() == 50; }));
+    worker.join();
+    for (int i = 0; i < 50; ++i) EXPECT_EQ(window.custom[std::size_t(i)], i);
+    EXPECT_TRUE(window.onUiThread);
 }
 
 TEST_F(SkinnedWindowGuiTest, MaximiseAndRestoreSwapTheirButtonsAndAltF4ReachesOnClose) {
