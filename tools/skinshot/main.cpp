@@ -7,16 +7,14 @@
 // language's file, its texts. Exits 0 on success, 1 when the layout makes no
 // control or the PNG cannot be written, 2 on bad arguments.
 #include <cstdio>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include <easylogging++.h>
 
-#include "platform/EmbeddedResources.h"
 #include "tools/skinshot/LanguageTexts.h"
+#include "tools/skinshot/SkinSource.h"
 #include "uitoolkit/headless/HeadlessWindow.h"
-#include "uitoolkit/markup/SkinArchive.h"
 
 
 namespace {
@@ -70,18 +68,6 @@ bool ParseArguments(int argc, char** argv, Options& options) {
     return true;
 }
 
-bool OpenSkin(const std::string& skin) {
-    if (skin.empty()) {
-        const auto archive = platform::EmbeddedSkinArchive();
-        return !archive.empty() && ZembraUI::CSkinArchive::OpenFromMemory(archive.data(), archive.size());
-    }
-    if (std::filesystem::is_directory(skin)) {
-        ZembraUI::CSkinArchive::SetResourceFolder(skin);
-        return true;
-    }
-    return ZembraUI::CSkinArchive::OpenFromFile(skin);
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -89,7 +75,7 @@ int main(int argc, char** argv) {
     el::Loggers::reconfigureAllLoggers(el::ConfigurationType::ToStandardOutput, "false");
     Options options;
     if (!ParseArguments(argc, argv, options)) return Usage();
-    if (!OpenSkin(options.skin)) {
+    if (!skinshot::OpenSkin(options.skin)) {
         std::fprintf(stderr, "skinshot: cannot open the skin %s\n", options.skin.c_str());
         return 1;
     }

@@ -47,6 +47,8 @@ void CEditUI::PutText(const std::string& text) {
 void CEditUI::ChangeText(std::string text, std::size_t caret) {
     text_ = std::move(text);
     caret_ = caret;
+    // The caret stays on while typing.
+    if (manager_ != nullptr && Focused() && !readOnly_) manager_->StartCaret(this);
     Invalidate();
     if (manager_ != nullptr) manager_->SendNotification(this, "textchanged");
 }
@@ -111,12 +113,18 @@ void CEditUI::OnEvent(ControlEvent& event) {
     case kEventDoubleClick:
         if (Enabled()) TakeFocus();
         return;
+    case kEventSetFocus:
+    case kEventKillFocus:
+        if (manager_ != nullptr && event.kind == kEventSetFocus && !readOnly_) manager_->StartCaret(this);
+        if (manager_ != nullptr && event.kind == kEventKillFocus) manager_->StopCaret(this);
+        break;
     case kEventMouseEnter:
     case kEventMouseLeave:
         hot_ = event.kind == kEventMouseEnter;
         Invalidate();
         return;
     case kEventKeyDown:
+        if (manager_ != nullptr && Focused() && !readOnly_) manager_->StartCaret(this);
         if (OnKeyDown(static_cast<unsigned>(event.character))) return;
         break;
     case kEventChar:
@@ -183,7 +191,7 @@ void CEditUI::RenderText(cairo_t* cr, const UIRect&) {
     const std::uint32_t colour = Focused() && nativeTextColor_ != 0 ? nativeTextColor_ : CurrentTextColor();
     const std::string shown = DisplayText();
     DrawTextIn(cr, rect, shown, colour, textStyle_ | TextStyle::kSingleLine);
-    if (!Focused() || manager_ == nullptr || readOnly_) return;
+    if (!Focused() || manager_ == nullptr || readOnly_ || !manager_->CaretVisible()) return;
     // The caret: a one-pixel bar after the text up to the caret position.
     const std::string before = shown.substr(0, Utf8::Offset(shown, caret_));
     const int x = rect.left + (before.empty() ? 0 : TextExtent(before, textStyle_).cx);

@@ -11,7 +11,8 @@ namespace ZembraUI {
 
 class CComboUI;
 
-enum class CursorShape { Arrow, Hand, IBeam };
+// The frame's resize shapes are the window host's own; kCount ends the list.
+enum class CursorShape { Arrow, Hand, IBeam, SizeWE, SizeNS, SizeNWSE, SizeNESW, kCount };
 
 class IUIHost {
 public:

@@ -145,6 +145,7 @@ void CUIManager::DeleteScheduled() {
 
 void CUIManager::ForgetControl(CControlUI* control) {
     if (control == nullptr) return;
+    if (caretControl_ == control) caretControl_ = nullptr;
     if (keyControl_ == control) keyControl_ = nullptr;
     if (hover_ == control) hover_ = nullptr;
     if (click_ == control) click_ = nullptr;
@@ -331,6 +332,8 @@ bool CUIManager::MessageHandler(const UIMessage& message) {
         break;
     case UIMessageKind::Timer:
         if (message.timerId == CControlTimers::kCaretTimerId) {
+            caretVisible_ = !caretVisible_;
+            if (caretControl_ != nullptr) caretControl_->Invalidate();
             answered = true;
         } else if (const auto timer = timers_.Running(message.timerId & 0xFFFF)) {
             SendEventTo(timer->control, kEventTimer, message, timer->id);
@@ -558,6 +561,19 @@ bool CUIManager::StartTimer(CControlUI* control, unsigned id, unsigned intervalM
 }
 
 bool CUIManager::StopTimer(CControlUI* control, unsigned id) { return timers_.Stop(host_, control, id); }
+
+void CUIManager::StartCaret(CControlUI* control) {
+    caretControl_ = control;
+    caretVisible_ = true;
+    if (host_ != nullptr) host_->StartNativeTimer(CControlTimers::kCaretTimerId, kCaretBlinkMs);
+}
+
+void CUIManager::StopCaret(CControlUI* control) {
+    if (control != caretControl_) return;
+    caretControl_ = nullptr;
+    caretVisible_ = false;
+    if (host_ != nullptr) host_->StopNativeTimer(CControlTimers::kCaretTimerId);
+}
 
 void CUIManager::StopTimers(CControlUI* control) { timers_.Forget(host_, control); }
 

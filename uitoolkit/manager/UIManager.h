@@ -107,6 +107,12 @@ public:
     bool StopTimer(CControlUI* control, unsigned id);
     void StopTimers(CControlUI* control);
     const CControlTimers& Timers() const { return timers_; }
+    // The caret of a text field: shown now and blinking on the caret timer
+    // (241) until stopped. control is the field it stands in.
+    static constexpr unsigned kCaretBlinkMs = 530;
+    void StartCaret(CControlUI* control);
+    void StopCaret(CControlUI* control);
+    bool CaretVisible() const { return caretVisible_; }
 
     // --- painting ---
     void Invalidate(const UIRect& rect);
@@ -197,6 +203,8 @@ private:
     bool mouseTracking_ = false;
     bool mouseCaptured_ = false;
     bool virtualWindows_ = false;
+    bool caretVisible_ = false;
+    CControlUI* caretControl_ = nullptr;
 
     std::vector<INotifyUI*> listeners_;
     std::vector<IMessageFilterUI*> preFilters_;

@@ -2,11 +2,11 @@
 // The pointer shapes the toolkit shows, made once per loop.
 #include <array>
 
+#include "uitoolkit/manager/UIHost.h"
+
 struct SDL_Cursor;
 
 namespace ZembraUI {
-
-enum class CursorShape { Arrow, Hand, IBeam, SizeWE, SizeNS, SizeNWSE, SizeNESW, kCount };
 
 class CCursorSet {
 public:

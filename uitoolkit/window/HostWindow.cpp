@@ -179,7 +179,59 @@ void CHostWindow::Resize(int width, int height) {
 }
 
 bool CHostWindow::IsMaximized() const {
-    return window_ != nullptr && (SDL_GetWindowFlags(window_) & SDL_WINDOW_MAXIMIZED) != 0;
+    return window_ != nullptr && (maximizedHere_ || (SDL_GetWindowFlags(window_) & SDL_WINDOW_MAXIMIZED) != 0);
+}
+
+bool CHostWindow::IsMinimized() const {
+    return window_ != nullptr && (SDL_GetWindowFlags(window_) & SDL_WINDOW_MINIMIZED) != 0;
+}
+
+void CHostWindow::Minimize() {
+    if (window_ != nullptr) SDL_MinimizeWindow(window_);
+}
+
+void CHostWindow::Maximize() {
+    if (window_ == nullptr || IsMaximized()) return;
+    if (windowManager_) {
+        SDL_MaximizeWindow(window_);
+        return;
+    }
+    restoreRect_ = ScreenRect();
+    const UIRect area = WorkArea();
+    maximizedHere_ = true;
+    Move(area.left, area.top);
+    Resize(area.Width(), area.Height());
+}
+
+void CHostWindow::Restore() {
+    if (window_ == nullptr) return;
+    if (!maximizedHere_) {
+        SDL_RestoreWindow(window_);
+        return;
+    }
+    maximizedHere_ = false;
+    Move(restoreRect_.left, restoreRect_.top);
+    Resize(restoreRect_.Width(), restoreRect_.Height());
+}
+
+void CHostWindow::TakeFocus() {
+    if (window_ == nullptr) return;
+    SDL_RaiseWindow(window_);
+    SDL_SetWindowInputFocus(window_);
+}
+
+bool CHostWindow::HasFocus() const { return window_ != nullptr && SDL_GetKeyboardFocus() == window_; }
+
+UIRect CHostWindow::WorkArea() const {
+    const int display = window_ != nullptr ? std::max(SDL_GetWindowDisplayIndex(window_), 0) : 0;
+    SDL_Rect bounds{0, 0, 0, 0};
+    if (SDL_GetDisplayUsableBounds(display, &bounds) != 0) SDL_GetDisplayBounds(display, &bounds);
+    return {bounds.x, bounds.y, bounds.x + bounds.w, bounds.y + bounds.h};
+}
+
+void CHostWindow::SetTextInputArea(const UIRect& rect) {
+    SDL_Rect area{rect.left, rect.top, rect.Width(), rect.Height()};
+    SDL_SetTextInputRect(&area);
 }
 
 bool CHostWindow::PostToWindow(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) const {

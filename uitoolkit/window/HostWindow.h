@@ -10,6 +10,7 @@
 
 #include "platform/X11Desktop.h"
 #include "uitoolkit/Geometry.h"
+#include "uitoolkit/controls/ControlEvent.h"
 #include "uitoolkit/render/PaintSurface.h"
 #include "uitoolkit/window/CursorSet.h"
 #include "uitoolkit/window/FrameHitTest.h"
@@ -36,14 +37,9 @@ struct HostWindowOptions {
     bool resizable = false;
 };
 
-// Mouse key state bits, as controls receive them.
+// Mouse key state bits, as controls receive them (ControlEvent.h), and the middle button.
 namespace KeyState {
-constexpr unsigned kLeftButton = 0x01;
-constexpr unsigned kRightButton = 0x02;
-constexpr unsigned kShift = 0x04;
-constexpr unsigned kControl = 0x08;
-constexpr unsigned kMiddleButton = 0x10;
-constexpr unsigned kAlt = 0x20;
+constexpr std::uint16_t kMiddleButton = 0x10;
 }  // namespace KeyState
 
 struct MouseInput {
@@ -85,6 +81,20 @@ public:
     void Move(int x, int y);
     void Resize(int width, int height);
     bool IsMaximized() const;
+    bool IsMinimized() const;
+    // Minimise, maximise to the work area, restore. Without a window manager
+    // maximising is done here: the window fills the usable bounds of its display.
+    void Minimize();
+    void Maximize();
+    void Restore();
+    // Takes the keyboard focus (raising the window).
+    void TakeFocus();
+    bool HasFocus() const;
+    // The usable bounds of the display the window is on (the whole screen
+    // without panels), or of the first display when there is no window.
+    UIRect WorkArea() const;
+    // Where text input (an input method's candidates) appears, in client coordinates.
+    void SetTextInputArea(const UIRect& rect);
 
     // Any thread (see PostToWindow and SendToWindow).
     bool PostToWindow(unsigned message, std::uintptr_t wParam = 0, std::intptr_t lParam = 0) const;
@@ -115,6 +125,7 @@ public:
     bool HasAlphaVisual() const { return alphaVisual_; }
     // A window manager moves the window by its caption; without one the window drags itself.
     bool WindowManagerRunning() const { return windowManager_; }
+    SDL_Window* NativeWindow() const { return window_; }
 
 protected:
     // Messages posted or sent to the window; the answer goes to a sender.
@@ -182,6 +193,8 @@ private:
     bool dragging_ = false;
     UIPoint dragPointer_;  // screen position of the press that began the drag
     UIPoint dragOrigin_;   // window position then
+    bool maximizedHere_ = false;  // maximised without a window manager
+    UIRect restoreRect_;          // the rectangle to restore to then
 };
 
 }  // namespace ZembraUI

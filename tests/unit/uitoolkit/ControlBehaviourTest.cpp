@@ -132,8 +132,18 @@ TEST(ControlBehaviourTest, EditKeepsItsLimitsWhileTyping) {
     EXPECT_EQ(secret->Text(), "pässe");
     EXPECT_EQ(secret->DisplayText(), "•••••");
 
+    // The caret blinks on timer 241 while the field has the focus; typing shows it again.
+    auto& host = t.window.Host();
+    ASSERT_TRUE(host.TimerRunning(ZembraUI::CControlTimers::kCaretTimerId));
+    EXPECT_TRUE(t.window.Manager().CaretVisible());
+    host.AdvanceClock(ZembraUI::CUIManager::kCaretBlinkMs);
+    EXPECT_FALSE(t.window.Manager().CaretVisible());
+    t.window.Type("x");
+    EXPECT_TRUE(t.window.Manager().CaretVisible());
+
     auto* fixed = static_cast<ZembraUI::CEditUI*>(t["fixed"]);
     fixed->TakeFocus();
+    EXPECT_FALSE(host.TimerRunning(ZembraUI::CControlTimers::kCaretTimerId));
     t.window.Type("x");
     t.window.PressKey(ZembraUI::KeyCode::kBack);
     EXPECT_EQ(fixed->Text(), "kept");
