@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <new>
 
@@ -12,6 +13,7 @@
 #include "CTask.h"
 #include "Common/TextNumbers.h"
 #include "IRangeDownloadThread.h"
+#include "platform/CurlOptions.h"
 
 namespace {
 
@@ -104,7 +106,8 @@ void ReopenUnfinishedRangeEnd(const HeaderContext& context, CTask& task) {
 
 std::int64_t RangeWriteEnd(const CTask& task) {
     if (task.ContentLength > 0 && task.EndPos >= task.ContentLength) return task.ContentLength;
-    return task.EndPos + 1;
+    // Never past the largest position, whatever a task file said.
+    return task.EndPos < std::numeric_limits<std::int64_t>::max() ? task.EndPos + 1 : task.EndPos;
 }
 
 std::string FigureErrorText(CURLcode code) {
@@ -148,6 +151,13 @@ CLibcurlTool::~CLibcurlTool() {
 int CLibcurlTool::figureError(CURLcode code) {
     LOG(INFO) << FigureErrorText(code);
     return 1;
+}
+
+bool CLibcurlTool::OptionsSet(const platform::CurlOptionSetter& options) {
+    if (options.Result() == CURLE_OK) return true;
+    LOG(INFO) << options.FailureText();
+    figureError(options.Result());
+    return false;
 }
 
 namespace {
@@ -393,30 +403,21 @@ CURLcode CLibcurlTool::httpDownloadContent(const std::string& url, std::int64_t 
         context.pendingCapacity = kWriteBufferBytes;
     }
 
-    curl_easy_setopt(curl_, CURLOPT_HTTPHEADER, headers.get());
-    curl_easy_setopt(curl_, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl_, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl_, CURLOPT_RANGE, range.c_str());
-    curl_easy_setopt(curl_, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(curl_, CURLOPT_MAXREDIRS, 5L);
-    curl_easy_setopt(curl_, CURLOPT_WRITEFUNCTION, &CLibcurlTool::downloadFunc);
-    curl_easy_setopt(curl_, CURLOPT_WRITEDATA, &context);
-    curl_easy_setopt(curl_, CURLOPT_HEADERFUNCTION, &CLibcurlTool::HeaderCallback);
-    curl_easy_setopt(curl_, CURLOPT_HEADERDATA, &context);
-    // The time limit applies to each task of the reply, not to the whole
-    // reply, so it is kept by the progress callback.
-    curl_easy_setopt(curl_, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(curl_, CURLOPT_XFERINFOFUNCTION, &CLibcurlTool::TransferProgress);
-    curl_easy_setopt(curl_, CURLOPT_XFERINFODATA, &context);
-    curl_easy_setopt(curl_, CURLOPT_BUFFERSIZE, kDownloadBufferBytes);
-    curl_easy_setopt(curl_, CURLOPT_CONNECTTIMEOUT, 3L);
-    curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYPEER, 0L);
-    const CURLcode verifyPeer = curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYPEER, 0L);
-    curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYHOST, 0L);
-    if (verifyPeer != CURLE_OK) {
-        figureError(verifyPeer);
-        return verifyPeer;
-    }
+    platform::CurlOptionSetter options(curl_);
+    options.Set(CURLOPT_HTTPHEADER, headers.get()).Set(CURLOPT_URL, url).Set(CURLOPT_RANGE, range);
+    platform::SetSharedRequestOptions(options, platform::Redirects::Follow);
+    options.Set(CURLOPT_WRITEFUNCTION, &CLibcurlTool::downloadFunc)
+        .Set(CURLOPT_WRITEDATA, &context)
+        .Set(CURLOPT_HEADERFUNCTION, &CLibcurlTool::HeaderCallback)
+        .Set(CURLOPT_HEADERDATA, &context)
+        // The time limit applies to each task of the reply, not to the
+        // whole reply, so it is kept by the progress callback.
+        .Set(CURLOPT_NOPROGRESS, 0L)
+        .Set(CURLOPT_XFERINFOFUNCTION, &CLibcurlTool::TransferProgress)
+        .Set(CURLOPT_XFERINFODATA, &context)
+        .Set(CURLOPT_BUFFERSIZE, kDownloadBufferBytes)
+        .Set(CURLOPT_CONNECTTIMEOUT, 3L);
+    if (!OptionsSet(options)) return options.Result();
     CURLcode result = curl_easy_perform(curl_);
     bool flushed = true;
     {
@@ -444,22 +445,11 @@ CURLcode CLibcurlTool::httpGet(const std::string& url, std::int64_t, std::int64_
     }
     curl_easy_reset(curl_);
     std::string collected;
-    curl_easy_setopt(curl_, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl_, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl_, CURLOPT_NOBODY, 1L);
-    curl_easy_setopt(curl_, CURLOPT_HEADER, 1L);
-    curl_easy_setopt(curl_, CURLOPT_TIMEOUT, 30L);
-    curl_easy_setopt(curl_, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(curl_, CURLOPT_MAXREDIRS, 5L);
-    curl_easy_setopt(curl_, CURLOPT_WRITEFUNCTION, &CLibcurlTool::writeToStream);
-    curl_easy_setopt(curl_, CURLOPT_WRITEDATA, &collected);
-    curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYPEER, 0L);
-    const CURLcode verifyPeer = curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYPEER, 0L);
-    curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYHOST, 0L);
-    if (verifyPeer != CURLE_OK) {
-        figureError(verifyPeer);
-        return verifyPeer;
-    }
+    platform::CurlOptionSetter options(curl_);
+    options.Set(CURLOPT_URL, url).Set(CURLOPT_NOBODY, 1L).Set(CURLOPT_HEADER, 1L).Set(CURLOPT_TIMEOUT, 30L);
+    platform::SetSharedRequestOptions(options, platform::Redirects::Follow);
+    options.Set(CURLOPT_WRITEFUNCTION, &CLibcurlTool::writeToStream).Set(CURLOPT_WRITEDATA, &collected);
+    if (!OptionsSet(options)) return options.Result();
     const CURLcode result = curl_easy_perform(curl_);
     if (result != CURLE_OK) figureError(result);
     long code = 0;
@@ -477,19 +467,16 @@ CURLcode CLibcurlTool::httpGet(const std::string& url, std::string& body, bool) 
     }
     curl_easy_reset(curl_);
     std::string collected;
-    curl_easy_setopt(curl_, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl_, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl_, CURLOPT_NOBODY, 0L);
-    curl_easy_setopt(curl_, CURLOPT_HEADER, 0L);
-    curl_easy_setopt(curl_, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(curl_, CURLOPT_MAXREDIRS, 5L);
-    curl_easy_setopt(curl_, CURLOPT_WRITEFUNCTION, &CLibcurlTool::writeToStream);
-    curl_easy_setopt(curl_, CURLOPT_WRITEDATA, &collected);
-    curl_easy_setopt(curl_, CURLOPT_TIMEOUT, 5L);
-    curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYPEER, 0L);
-    const CURLcode verifyPeer = curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYPEER, 0L);
-    curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYHOST, 0L);
-    if (verifyPeer != CURLE_OK) return verifyPeer;
+    platform::CurlOptionSetter options(curl_);
+    options.Set(CURLOPT_URL, url).Set(CURLOPT_NOBODY, 0L).Set(CURLOPT_HEADER, 0L);
+    platform::SetSharedRequestOptions(options, platform::Redirects::Follow);
+    options.Set(CURLOPT_WRITEFUNCTION, &CLibcurlTool::writeToStream)
+        .Set(CURLOPT_WRITEDATA, &collected)
+        .Set(CURLOPT_TIMEOUT, 5L);
+    if (options.Result() != CURLE_OK) {
+        LOG(INFO) << options.FailureText();
+        return options.Result();
+    }
     const CURLcode result = curl_easy_perform(curl_);
     body = std::move(collected);
     return result;
@@ -502,19 +489,20 @@ CURLcode CLibcurlTool::HttpPost(const std::string& url, const std::string& body,
         LOG(INFO) << " curl easy init fail !!!";
         return CURLE_FAILED_INIT;
     }
-    CURL* curl = handle.get();
-    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl, CURLOPT_POST, 1L);
-    curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.c_str());
-    // The size is given so a body is never measured past its end.
-    curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
-    curl_easy_setopt(curl, CURLOPT_READFUNCTION, nullptr);
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &CLibcurlTool::appendToString);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, reply);
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 0L);
-    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 0L);
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 8L);
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT, 10L);
-    return curl_easy_perform(curl);
+    platform::CurlOptionSetter options(handle.get());
+    options.Set(CURLOPT_URL, url)
+        .Set(CURLOPT_POST, 1L)
+        .Set(CURLOPT_POSTFIELDS, body.c_str())
+        // The size is given so a body is never measured past its end.
+        .Set(CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()))
+        .Set(CURLOPT_READFUNCTION, nullptr)
+        .Set(CURLOPT_WRITEFUNCTION, &CLibcurlTool::appendToString)
+        .Set(CURLOPT_WRITEDATA, reply);
+    platform::SetSharedRequestOptions(options, platform::Redirects::Refuse);
+    options.Set(CURLOPT_CONNECTTIMEOUT, 8L).Set(CURLOPT_TIMEOUT, 10L);
+    if (options.Result() != CURLE_OK) {
+        LOG(INFO) << options.FailureText();
+        return options.Result();
+    }
+    return curl_easy_perform(handle.get());
 }

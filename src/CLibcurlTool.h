@@ -13,6 +13,9 @@
 
 class CTask;
 class IRangeDownloadThread;
+namespace platform {
+class CurlOptionSetter;
+}
 
 // Handed to the callbacks of one range download; lives on the stack for the
 // duration of the transfer.
@@ -90,6 +93,9 @@ public:
     static constexpr std::size_t kWriteBufferBytes = 512u << 10;
 
 private:
+    // True when every option was taken; otherwise logs the refusal.
+    bool OptionsSet(const platform::CurlOptionSetter& options);
+
     CURL* curl_ = nullptr;
     std::unique_ptr<char[]> writeBuffer_;
 };
