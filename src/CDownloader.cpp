@@ -1,6 +1,7 @@
 #include "CDownloader.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <sstream>
 
@@ -60,6 +61,9 @@ EnumErrorCode CDownloader::downloadInit(bool, const std::string& tag, int verbos
         return EnumErrorCode::NoDownloadThread;
     }
     taskManager_.setPackageFile(threadPool_.packageFile());
+    if (!threadPool_.reservePackage(taskManager_.ContentLength)) {
+        LOG(INFO) << " package space not reserved, errno " << errno;
+    }
     started_ = false;
     return EnumErrorCode::Success;
 }

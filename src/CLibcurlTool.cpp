@@ -13,6 +13,7 @@
 #include "CTask.h"
 #include "Common/TextNumbers.h"
 #include "IRangeDownloadThread.h"
+#include "PackageWriter.h"
 #include "platform/CurlOptions.h"
 
 namespace {
@@ -29,28 +30,6 @@ using HeaderList = std::unique_ptr<curl_slist, HeaderListFree>;
 struct EasyHandleFree {
     void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
 };
-
-// Writes the whole buffer at the offset; returns how much was written.
-// Bytes handed to the kernel per write call: one page. A longer call lets
-// the page cache allocate a larger folio for it, and on virtual machines
-// that hand free memory back to their host such folios often come from
-// memory the host must first bring back, page by page: on such a machine a
-// 1 GiB download written in 8 to 32 KiB calls often took several times as
-// long as one written page by page. A page per call costs a system call
-// per page and nothing else.
-const std::size_t kWriteCallBytes = static_cast<std::size_t>(sysconf(_SC_PAGESIZE) > 0 ? sysconf(_SC_PAGESIZE) : 4096);
-
-std::size_t PositionedWrite(int fd, const char* data, std::size_t length, std::int64_t offset) {
-    std::size_t done = 0;
-    while (done < length) {
-        const std::size_t piece = std::min(length - done, kWriteCallBytes);
-        const ssize_t written = ::pwrite(fd, data + done, piece, static_cast<off_t>(offset + done));
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) break;
-        done += static_cast<std::size_t>(written);
-    }
-    return done;
-}
 
 bool EndsWithExe(const std::string& path) { return path.size() >= 4 && path.compare(path.size() - 4, 4, ".exe") == 0; }
 
@@ -181,7 +160,7 @@ std::size_t WriteIntoTask(HeaderContext& context, CTask& task, const char* data,
     const auto wanted = static_cast<std::size_t>(std::min<std::int64_t>(room, static_cast<std::int64_t>(length)));
     std::size_t written = 0;
     if (data != nullptr && wanted > 0) {
-        written = PositionedWrite(context.thread->PackageFile(), data, wanted, position);
+        written = context.thread->Package().WriteAt(data, wanted, position);
     }
     // Only bytes that reached the file move the position, so a failed
     // write is fetched again instead of being counted as done.
@@ -262,6 +241,14 @@ std::size_t WriteThrough(HeaderContext& context, const char* data, std::size_t a
     return consumed;
 }
 
+// How much the buffer collects before it is written: all of it, less what
+// brings a write that starts at an unaligned position (a resumed range) to
+// an aligned one, so that the writes after it can go straight to the disk.
+std::size_t FillLimit(const HeaderContext& context, const CTask& task) {
+    const auto misalignment = static_cast<std::size_t>(task.DownloadedPos % CPackageWriter::kAlignment);
+    return context.pendingCapacity - misalignment;
+}
+
 // Chunks collected and written in large pieces.
 std::size_t WriteCollected(HeaderContext& context, const char* data, std::size_t arrived, std::size_t count) {
     if (data == nullptr) return 0;
@@ -269,14 +256,15 @@ std::size_t WriteCollected(HeaderContext& context, const char* data, std::size_t
     CTask* task = context.thread->CurrentTask();
     for (;;) {
         const std::int64_t room = TaskRoom(context, *task) - static_cast<std::int64_t>(context.pendingBytes);
+        const std::size_t limit = FillLimit(context, *task);
         const std::size_t take = static_cast<std::size_t>(std::min<std::int64_t>(
             {room, static_cast<std::int64_t>(arrived - consumed),
-             static_cast<std::int64_t>(context.pendingCapacity - context.pendingBytes)}));
+             static_cast<std::int64_t>(limit - context.pendingBytes)}));
         std::memcpy(context.pending + context.pendingBytes, data + consumed, take);
         context.pendingBytes += take;
         consumed += take;
         const bool taskFull = static_cast<std::int64_t>(take) == room;
-        if (!taskFull && context.pendingBytes < context.pendingCapacity) return arrived;  // all collected
+        if (!taskFull && context.pendingBytes < limit) return arrived;  // all collected
         std::unique_lock guard(context.thread->WriteMutex());
         if (!FlushPending(context, *task)) {
             LogWriteError(*task, count, 0);
@@ -397,7 +385,7 @@ CURLcode CLibcurlTool::httpDownloadContent(const std::string& url, std::int64_t 
     HeaderContext context{curl_, thread, start, false};
     context.rangeEnd = end;
     context.taskStarted = std::chrono::steady_clock::now();
-    if (!writeBuffer_) writeBuffer_.reset(new (std::nothrow) char[kWriteBufferBytes]);
+    if (!writeBuffer_) writeBuffer_.reset(static_cast<char*>(std::aligned_alloc(CPackageWriter::kAlignment, kWriteBufferBytes)));
     if (writeBuffer_) {
         context.pending = writeBuffer_.get();
         context.pendingCapacity = kWriteBufferBytes;

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -97,7 +98,11 @@ private:
     bool OptionsSet(const platform::CurlOptionSetter& options);
 
     CURL* curl_ = nullptr;
-    std::unique_ptr<char[]> writeBuffer_;
+    struct AlignedFree {
+        void operator()(char* buffer) const { std::free(buffer); }
+    };
+    // Aligned for direct writes.
+    std::unique_ptr<char, AlignedFree> writeBuffer_;
 };
 
 // The log text of a failed CURLcode (with its leading blank).

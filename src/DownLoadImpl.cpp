@@ -17,6 +17,7 @@
 #include "CDownloader.h"
 #include "DownloadSource.h"
 #include "IDownloadProgressTarget.h"
+#include "PackageWriter.h"
 #include "SingleUserLog.h"
 #include "SteadyTicks.h"
 #include "platform/FileFacts.h"
@@ -175,6 +176,7 @@ private:
         LOG(INFO) << " Average speed: " << Formatted("%.1fMB/s", average);
         LOG(INFO) << " Download speed range " << Formatted("%.1f MB/s", minimumSpeed_) << " - "
                   << Formatted("%.1f MB/s", maximumSpeed_);
+        LOG(INFO) << " Package writes: " << CPackageWriter::Tuner().UsageText();
         return static_cast<int>(EnumErrorCode::Success);
     }
 
