@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "platform/AsciiText.h"
 
@@ -87,12 +88,27 @@ UiLocale UiLocaleFromName(std::string_view localeName) {
     return locale;
 }
 
-UiLocale CurrentUiLocale() {
-    for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-        const char* value = std::getenv(variable);
-        if (value && *value) return UiLocaleFromName(value);
+UiLocale UiLocaleFromEnvironment(const std::function<const char*(const char*)>& lookup) {
+    std::vector<std::string> names;
+    if (const char* language = lookup("LANGUAGE"); language && *language) {
+        // A priority list ("fr_CH:fr:en"): the first entry is the user's choice.
+        const std::string list = language;
+        names.push_back(list.substr(0, list.find(':')));
     }
-    return UiLocaleFromName("C");
+    for (const char* variable : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        if (const char* value = lookup(variable); value && *value) names.emplace_back(value);
+    }
+    std::erase(names, std::string());
+    if (names.empty()) return UiLocaleFromName("C");
+    UiLocale locale = UiLocaleFromName(names.front());
+    for (std::size_t i = 1; i < names.size() && locale.country.empty(); ++i) {
+        locale.country = UiLocaleFromName(names[i]).country;
+    }
+    return locale;
+}
+
+UiLocale CurrentUiLocale() {
+    return UiLocaleFromEnvironment([](const char* name) { return std::getenv(name); });
 }
 
 }  // namespace platform

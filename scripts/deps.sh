@@ -8,10 +8,10 @@ PACKAGES=(
   libcurl4-openssl-dev libjsoncpp-dev libtinyxml2-dev libeasyloggingpp-dev
   libzip-dev zlib1g-dev libstb-dev libssl-dev openssl
   googletest libgtest-dev libgmock-dev
-  binutils osslsigncode curl zip unzip lldb-14
+  binutils osslsigncode curl zip unzip lldb-14 python3-cairo
   libcpp-httplib-dev
   libcairo2-dev libpango1.0-dev libsdl2-dev libx11-dev libxext-dev
-  fonts-noto-core fonts-noto-cjk xvfb xauth xdotool openbox x11-utils imagemagick
+  fonts-noto-core fonts-noto-cjk xvfb xauth xdotool openbox xcompmgr x11-utils imagemagick
   nginx libnginx-mod-http-echo aria2 axel time
 )
 

@@ -302,7 +302,18 @@ int CConfigure::LoadFromLayout(const IConfigLabelSource& labels, bool asSource) 
     return 1;
 }
 
+int CConfigure::GetLoadState() {
+    std::lock_guard guard(replyLock_);
+    return LoadState;
+}
+
+std::string CConfigure::GetSoftwareVersion() {
+    std::lock_guard guard(replyLock_);
+    return Software_version;
+}
+
 int CConfigure::printContent() {
+    std::lock_guard guard(replyLock_);
     if (LoadSource == LoadSourceFile) LOG(INFO) << " Configure Load From File! ";
     if (LoadSource == LoadSourceReply) LOG(INFO) << " Configure Load From XML! ";
     LOG(INFO) << " [File ContentLength]: " << Filesize;

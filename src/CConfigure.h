@@ -47,8 +47,12 @@ public:
     // Fills the record from the embedded labels; with asSource the record
     // counts as loaded from the file. Returns 1.
     int LoadFromLayout(const IConfigLabelSource& labels, bool asSource);
-    // Writes the record to the log; returns 1.
+    // Writes the record to the log; returns 1. Holds the query lock, so a
+    // parse on another thread never changes the fields while they are written.
     int printContent();
+    // Read under the query lock, for threads that did not parse themselves.
+    int GetLoadState();
+    std::string GetSoftwareVersion();
     // The last address sent to the download-information service.
     std::string GetQueryUrl() const;
 

@@ -1,5 +1,7 @@
 #pragma once
-// The twenty UI languages; the value is also the position in the language list.
+// The twenty UI languages; the value is also the position in the language
+// list. With each language go its language file, licence control, web and
+// setup codes, English name, list text and licence panel height.
 #include <string>
 
 enum EnumLanguage : int {
@@ -35,3 +37,19 @@ const char* EnglishNameOf(EnumLanguage language);
 const char* WebCodeOf(EnumLanguage language);
 // "en", "ja", "zhcn", ... (handed to the setup and the installed product).
 const char* SetupCodeOf(EnumLanguage language);
+// "language_english.xml", ... in the skin folder "language".
+const char* LanguageFileOf(EnumLanguage language);
+// "license_english", ...: the rich edit holding the language's licence text.
+const char* LicenceControlOf(EnumLanguage language);
+// " English", " 日本語", ...: the language list's item text.
+const char* ListItemTextOf(EnumLanguage language);
+// Thai, Malay, Swedish and Czech are hidden in the shipped language list.
+bool HiddenInShippedList(EnumLanguage language);
+
+// The language a Windows UI language id stands for; English for every id
+// not in the table.
+EnumLanguage LanguageOfWindowsId(int languageId);
+
+// Fixed height of the licence panel: the language's base height plus 170.
+// Chinese depends on the site id; a value outside 0..19 takes 1765.
+int LicencePanelHeight(int language, int siteId);

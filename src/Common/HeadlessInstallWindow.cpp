@@ -52,7 +52,11 @@ HeadlessInstallWindow::HeadlessInstallWindow(Options options)
 }
 
 HeadlessInstallWindow::~HeadlessInstallWindow() {
+    closing_ = true;
     if (worker_.joinable()) worker_.join();
+    for (std::thread& thread : contentThreads_) {
+        if (thread.joinable()) thread.join();
+    }
 }
 
 HeadlessInstallWindow::Outcome HeadlessInstallWindow::Run() {
@@ -61,8 +65,13 @@ HeadlessInstallWindow::Outcome HeadlessInstallWindow::Run() {
         return outcome_;
     }
     Print("[install] installing " + configuration_.Software_name + " into " + GetInstallDir());
+    // As the wizard does when it opens: the early query, and the links when
+    // the configuration uses the service's licence and privacy pages.
+    StartContentThread(&InstallUIMainWnd::AsyncGetCbsInfoThreadFunc);
+    if (labels_.LabelText("NewLicenseFlag").value_or("") == "1") StartContentThread(&InstallUIMainWnd::GetCbsPrivacy);
     state_.installClickTick = SteadyTickMs();
     timers_.SetTimer(installtimer::kFirstPercent, installtimer::kFirstPercentMs);
+    if (!bannersArrived_) StartContentThread(&InstallUIMainWnd::GetCbsBanner);
     StartWorker();
     std::deque<Message> messages;
     while (NextMessages(messages)) {
@@ -70,6 +79,7 @@ HeadlessInstallWindow::Outcome HeadlessInstallWindow::Run() {
         messages.clear();
         timers_.FireDue([this](int id) { controller_.OnTimer(id); });
     }
+    closing_ = true;
     return outcome_;
 }
 
@@ -80,6 +90,22 @@ void HeadlessInstallWindow::StartWorker() {
         {
             std::lock_guard guard(lock_);
             workerDone_ = true;
+        }
+        wake_.notify_all();
+    });
+}
+
+void HeadlessInstallWindow::StartContentThread(unsigned int (*entry)(void* window)) {
+    {
+        std::lock_guard guard(lock_);
+        ++contentRunning_;
+    }
+    contentThreads_.emplace_back([this, entry] {
+        platform::InstallThreadSignalStack();
+        entry(static_cast<IContentWindowPort*>(this));
+        {
+            std::lock_guard guard(lock_);
+            --contentRunning_;
         }
         wake_.notify_all();
     });
@@ -113,15 +139,21 @@ void HeadlessInstallWindow::Dispatch(const Message& message) {
 
 void HeadlessInstallWindow::WaitForAllThreadExit() {
     LOG(INFO) << "InstallUIMainWnd WaitForAllThreadExit";
-    if (!worker_.joinable()) return;
+    closing_ = true;
+    if (!worker_.joinable() && contentThreads_.empty()) return;
     std::unique_lock guard(lock_);
-    const bool ended = wake_.wait_for(guard, kThreadExitWait, [this] { return workerDone_; });
+    const bool ended = wake_.wait_for(guard, kThreadExitWait, [this] { return AllThreadsDone(); });
     guard.unlock();
-    // A worker stuck for ten minutes is left to the end of the process.
-    if (ended)
-        worker_.join();
-    else
-        worker_.detach();
+    // A thread stuck for ten minutes is left to the end of the process.
+    const auto finish = [ended](std::thread& thread) {
+        if (!thread.joinable()) return;
+        if (ended)
+            thread.join();
+        else
+            thread.detach();
+    };
+    finish(worker_);
+    for (std::thread& thread : contentThreads_) finish(thread);
 }
 
 bool HeadlessInstallWindow::PostWindowMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
@@ -185,6 +217,12 @@ void HeadlessInstallWindow::InstallFinished() {
 void HeadlessInstallWindow::SignatureInvalid() {
     outcome_ = Outcome::SignatureInvalid;
     Print("[install] the package signature is not valid; nothing was installed");
+}
+
+void HeadlessInstallWindow::BannersArrived() {
+    bannersArrived_ = true;
+    Print("[install] " + std::to_string(banners_.Count()) + " remote banners arrived in " +
+          CSingleUserLog::GetInstance().GetWorkDir());
 }
 
 void HeadlessInstallWindow::ClickControl(const std::string& controlName) {

@@ -3,7 +3,7 @@
 // for the install flow (message queue, timers, progress bar, end-of-run
 // reactions) on the thread that calls Run, prints the progress to standard
 // output, and starts the product at the end. The flow itself is the same
-// worker the wizard starts.
+// worker the wizard starts, with the same content threads beside it.
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -12,17 +12,19 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "CConfigure.h"
 #include "Common/EmbeddedLabels.h"
-#include "Common/install_ui_mainwnd/IInstallWindowPort.h"
+#include "Common/install_ui_mainwnd/BannerRecords.h"
+#include "Common/install_ui_mainwnd/IContentWindowPort.h"
 #include "Common/install_ui_mainwnd/IRunEndReactions.h"
 #include "Common/install_ui_mainwnd/InstallProgressController.h"
 #include "Common/install_ui_mainwnd/InstallRunState.h"
 #include "Common/install_ui_mainwnd/LoggerFlowAnalytics.h"
 #include "Common/install_ui_mainwnd/TimerQueue.h"
 
-class HeadlessInstallWindow : public IInstallWindowPort, public IRunEndReactions {
+class HeadlessInstallWindow : public IContentWindowPort, public IRunEndReactions {
 public:
     // How a run ended, as the window's reactions saw it.
     enum class Outcome { Running, Installed, NothingToInstall, DownloadFailed, SetupTimedOut, SignatureInvalid };
@@ -48,7 +50,7 @@ public:
     // Starts the flow as the install button does and runs the message loop
     // until the worker has ended and every message it posted is handled.
     Outcome Run();
-    // Waits (at most ten minutes) for the worker thread.
+    // Waits (at most ten minutes) for the worker and the content threads.
     void WaitForAllThreadExit();
     int DownloadFailureReason() const { return failureReason_; }
 
@@ -62,6 +64,8 @@ public:
     EnumLanguage CurrentLanguage() const override { return options_.language; }
     std::string GetInstallDir() const override;
     void DeliverStartAppClick() override;
+    BannerRecords& Banners() override { return banners_; }
+    bool IsClosing() const override { return closing_; }
 
     // --- the window's reactions -----------------------------------------------
     void ClearAppData() override;
@@ -70,7 +74,7 @@ public:
     void SetupTimedOut() override;
     void InstallFinished() override;
     void SignatureInvalid() override;
-    void BannersArrived() override {}
+    void BannersArrived() override;
     void NextBanner() override {}
     void ClickControl(const std::string& controlName) override;
 
@@ -82,6 +86,9 @@ private:
     };
 
     void StartWorker();
+    // Starts a content thread (InstallUIMainWnd::GetCbsBanner, ...) with this window.
+    void StartContentThread(unsigned int (*entry)(void* window));
+    bool AllThreadsDone() const { return (workerDone_ || !worker_.joinable()) && contentRunning_ == 0; }
     bool NextMessages(std::deque<Message>& messages);
     void Dispatch(const Message& message);
     void LaunchProduct();
@@ -103,6 +110,11 @@ private:
     std::deque<Message> queue_;
     bool workerDone_ = false;
     std::thread worker_;
+    int contentRunning_ = 0;
+    std::vector<std::thread> contentThreads_;
+    BannerRecords banners_;
+    bool bannersArrived_ = false;  // the window thread's own flag
+    std::atomic<bool> closing_{false};
     std::mutex printLock_;
 };
 

@@ -231,6 +231,7 @@ TEST_F(InstallFlowTest, FirstInstallThroughTheRunCommand) {
     EXPECT_FALSE(RangeRequests().empty()) << "the package came in ranges";
     EXPECT_TRUE(Reports().empty());
     EXPECT_FALSE(fs::exists(LocalPackage())) << "the package is cleared after the install";
+    EXPECT_TRUE(fs::exists(WorkDir() + "/1.png")) << "the remote banners came with the run";
 
     const std::string log = RunLog();
     EXPECT_TRUE(Contains(log, " Tasks info, round end, current = 1, total = 12, result = 1")) << log;

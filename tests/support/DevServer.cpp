@@ -111,6 +111,10 @@ void DevServer::Start(const Options& options) {
                                      "--ports-file",  portsFile,   "--files",    FilesDir(),     "--record",
                                      RecordFile(),    "--uploads", UploadsDir(), "--exit-with-parent"};
     if (!options.https) args.push_back("--no-https");
+    if (!options.contentFile.empty()) {
+        args.push_back("--content");
+        args.push_back(options.contentFile);
+    }
     if (!options.rulesFile.empty()) {
         args.push_back("--rules");
         args.push_back(options.rulesFile);

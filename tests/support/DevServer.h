@@ -47,6 +47,7 @@ public:
     struct Options {
         bool https = true;
         std::string rulesFile;  // loaded at start (JSON array of rules)
+        std::string contentFile;  // banners and links of the content service (see its README)
     };
 
     DevServer();

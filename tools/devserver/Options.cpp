@@ -17,6 +17,7 @@ bool ToInt(const std::string& text, int& value) {
 std::string UsageText() {
     return "usage: devserver [--host ADDR] [--port N] [--https-port N] [--no-https]\n"
            "                 [--ports-file FILE] [--files DIR] [--record FILE] [--rules FILE]\n"
+           "                 [--content FILE]\n"
            "                 [--uploads DIR] [--cert-out FILE] [--package-path PATH]\n"
            "                 [--threads N] [--exit-with-parent]\n"
            "Port 0 (the default) lets the system pick a free port; the chosen ports are\n"
@@ -53,6 +54,7 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
         else if (name == "--files") ok = value(options.filesDir);
         else if (name == "--record") ok = value(options.recordFile);
         else if (name == "--rules") ok = value(options.rulesFile);
+        else if (name == "--content") ok = value(options.contentFile);
         else if (name == "--uploads") ok = value(options.uploadsDir);
         else if (name == "--cert-out") ok = value(options.certFile);
         else if (name == "--package-path") ok = value(options.packagePath);

@@ -15,6 +15,7 @@ struct Options {
     std::string filesDir;     // package hosting root; "" hosts no files
     std::string recordFile;   // JSON lines, one per request; "" records nothing
     std::string rulesFile;    // rules loaded at start and on POST /__control/reload
+    std::string contentFile;  // banners and links of the content service; "" for the defaults
     std::string uploadsDir;   // where uploaded log archives are saved
     std::string certFile;     // where the generated certificate is written (PEM), optional
     std::string packagePath = "/downloads/extra/zembramorvanta_zembram.exe";

@@ -1,6 +1,7 @@
 #include "PackageHost.h"
 
 #include <charconv>
+#include <utility>
 
 #include <fcntl.h>
 #include <httplib.h>
@@ -96,17 +97,31 @@ bool PackageHost::Serve(const httplib::Request& request, httplib::Response& resp
         return false;
     }
     const auto size = static_cast<std::uint64_t>(info.st_size);
+    // The descriptor goes to the body that is sent, or is closed when none is.
+    auto descriptor = std::make_shared<int>(fd);
+    ServeRanged(request, response, rule, faults, size,
+                [descriptor](std::uint64_t offset, std::uint64_t length) {
+                    const int owned = std::exchange(*descriptor, -1);
+                    return std::make_shared<FileBody>(owned, offset, length);
+                },
+                "application/octet-stream");
+    if (*descriptor >= 0) ::close(*descriptor);
+    return true;
+}
+
+void ServeRanged(const httplib::Request& request, httplib::Response& response, const Rule* rule,
+                 const StreamFaults& faults, std::uint64_t size, const BodySlicer& slice,
+                 const std::string& contentType) {
     response.set_header("Accept-Ranges", "bytes");
 
     ByteRange range = ParseByteRange(request.get_header_value("Range"), size);
     if (rule && rule->ignoreRange) range.kind = ByteRange::Kind::None;
 
     if (range.kind == ByteRange::Kind::Unsatisfiable) {
-        ::close(fd);
         response.status = 416;
         response.set_header("Content-Range", "bytes */" + std::to_string(size));
         response.set_content("", "text/plain");
-        return true;
+        return;
     }
 
     std::uint64_t offset = 0;
@@ -125,8 +140,7 @@ bool PackageHost::Serve(const httplib::Request& request, httplib::Response& resp
         response.status = 200;
     }
     if (rule && rule->surplusBytes > 0) length += static_cast<std::uint64_t>(rule->surplusBytes);
-    StreamBody(response, std::make_shared<FileBody>(fd, offset, length), "application/octet-stream", faults);
-    return true;
+    StreamBody(response, slice(offset, length), contentType, faults);
 }
 
 }  // namespace devserver

@@ -3,8 +3,12 @@
 // folder is answered from that file, with byte ranges (206 and Content-Range),
 // HEAD and Content-Length, and the range faults of a rule.
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
+
+#include "BodySource.h"
 
 namespace httplib {
 struct Request;
@@ -26,6 +30,15 @@ struct ByteRange {
 // The first range of a "bytes=" Range header against a file of the given
 // size. A header that does not parse is ignored (Kind::None), as HTTP asks.
 ByteRange ParseByteRange(const std::string& header, std::uint64_t size);
+
+// The bytes offset..offset+length-1 of a body.
+using BodySlicer = std::function<std::shared_ptr<BodySource>(std::uint64_t offset, std::uint64_t length)>;
+
+// Answers a GET or HEAD for a body of size bytes: 206 with Content-Range for
+// a satisfiable range, 416 past the end, else 200; the rule's range faults apply.
+void ServeRanged(const httplib::Request& request, httplib::Response& response, const Rule* rule,
+                 const StreamFaults& faults, std::uint64_t size, const BodySlicer& slice,
+                 const std::string& contentType);
 
 class PackageHost {
 public:

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "GeneratedBody.h"
+#include "HexText.h"
 #include "StreamBody.h"
 #include "PackageHost.h"
 
@@ -47,13 +48,7 @@ std::string Md5OfFile(const std::string& path) {
     EVP_DigestFinal_ex(context, digest, &size);
     EVP_MD_CTX_free(context);
     if (got < 0) return {};
-    static const char* const kHex = "0123456789abcdef";
-    std::string hex;
-    for (unsigned int i = 0; i < size; ++i) {
-        hex += kHex[digest[i] >> 4];
-        hex += kHex[digest[i] & 15];
-    }
-    return hex;
+    return LowerHex(digest, size);
 }
 
 std::uint64_t SizeOption(const Json::Value& replyRule, std::uint64_t fallback) {

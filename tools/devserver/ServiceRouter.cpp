@@ -61,14 +61,15 @@ void TextReply(httplib::Response& response, int status, const std::string& text,
 }  // namespace
 
 ServiceRouter::ServiceRouter(const Options& options, RuleBook& rules, RequestRecorder& recorder,
-                             ControlApi& control)
+                             ControlApi& control, ContentCatalog catalog)
     : host_(options.host),
       rules_(rules),
       recorder_(recorder),
       control_(control),
       packages_(options.filesDir),
       query_(packages_, options.packagePath),
-      reports_(options.uploadsDir) {}
+      reports_(options.uploadsDir),
+      content_(std::move(catalog)) {}
 
 void ServiceRouter::Install(httplib::Server& server, const std::string& scheme, const int& port) {
     auto received = [this, scheme, &port](const httplib::Request& request) {
@@ -162,7 +163,7 @@ void ServiceRouter::ServeService(ReceivedRequest& received, httplib::Response& r
     const bool readMethod = request.method == "GET" || request.method == "HEAD";
     if (request.path == "/queryDownloaderV2" && readMethod) {
         query_.Serve(request, response, rule ? rule->queryReply : Json::Value(), received.baseUrl, faults);
-    } else if (reports_.Serve(received, response, record) || content_.Serve(received, response)) {
+    } else if (reports_.Serve(received, response, record) || content_.Serve(received, response, rule, faults)) {
         // answered
     } else if (readMethod && packages_.Serve(request, response, rule, faults)) {
         // answered from the files folder

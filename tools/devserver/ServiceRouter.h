@@ -22,7 +22,8 @@ class RequestRecorder;
 
 class ServiceRouter {
 public:
-    ServiceRouter(const Options& options, RuleBook& rules, RequestRecorder& recorder, ControlApi& control);
+    ServiceRouter(const Options& options, RuleBook& rules, RequestRecorder& recorder, ControlApi& control,
+                  ContentCatalog catalog);
 
     // Registers the router for every method on the server. port is read at
     // request time (it is known only after binding).

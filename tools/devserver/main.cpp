@@ -117,7 +117,12 @@ int main(int argc, char** argv) {
         std::cerr << "devserver: rules: " << error << "\n";
         return 2;
     }
-    ServiceRouter router(options, rules, recorder, control);
+    auto catalog = LoadContentCatalog(options.contentFile, error);
+    if (!catalog) {
+        std::cerr << "devserver: content: " << error << "\n";
+        return 2;
+    }
+    ServiceRouter router(options, rules, recorder, control, std::move(*catalog));
 
     PlainServer plain;
     Configure(plain, options);

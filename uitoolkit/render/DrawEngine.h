@@ -55,8 +55,12 @@ public:
     static void DrawGradient(cairo_t* cr, const UIRect& rect, std::uint32_t from, std::uint32_t to, bool vertical,
                              int steps);
     // A line from (rect.left, rect.top) to (rect.right, rect.bottom); style is
-    // the pen style (0 solid, 1 dash, 2 dot).
+    // the pen style (0 solid, 1 dash, 2 dot, 3 dash-dot, 4 dash-dot-dot,
+    // 5 none). A horizontal line of width 1 covers pixel row rect.top from
+    // rect.left up to rect.right (exclusive); wider pens grow around it.
+    // Width 0 or less draws nothing.
     static void DrawLine(cairo_t* cr, const UIRect& rect, int width, std::uint32_t colour, int style = 0);
+    // Outlines of the given width lie inside rect.
     static void DrawRect(cairo_t* cr, const UIRect& rect, int width, std::uint32_t colour, int style = 0);
     static void DrawRoundRect(cairo_t* cr, const UIRect& rect, int width, int roundWidth, int roundHeight,
                               std::uint32_t colour, int style = 0);

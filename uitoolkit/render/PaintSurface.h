@@ -42,6 +42,11 @@ public:
     bool WritePng(const char* path) const;
 
 private:
+    // Calls visit(first pixel, count) for each row of rect inside the surface,
+    // with the pixels flushed before and marked changed after.
+    template <typename RowVisitor>
+    void VisitRows(const UIRect& rect, RowVisitor visit);
+
     cairo_surface_t* surface_ = nullptr;
     std::vector<UIRect> dirty_;
 };

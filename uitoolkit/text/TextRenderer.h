@@ -29,6 +29,7 @@ struct TextColours {
     std::uint32_t text = 0xFF000000;       // AARRGGBB; only RGB is used
     std::uint32_t link = 0xFF0000FF;
     std::uint32_t linkHover = 0xFFD3215F;
+    std::uint32_t selected = 0xFFBAE4FF;   // background of rich text inside "s"
 };
 
 // A link found while drawing rich text: the rectangles its text covers (one

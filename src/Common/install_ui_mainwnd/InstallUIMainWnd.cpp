@@ -7,12 +7,14 @@
 
 #include "Common/CrashHandler.h"
 #include "Common/install_ui_mainwnd/EnginePackageTransfer.h"
+#include "Common/install_ui_mainwnd/IContentWindowPort.h"
 #include "Common/install_ui_mainwnd/IInstallWindowPort.h"
 #include "Common/install_ui_mainwnd/InstallWorker.h"
 #include "Common/install_ui_mainwnd/LoggerFlowAnalytics.h"
 #include "Common/install_ui_mainwnd/PackageFiles.h"
 #include "Common/install_ui_mainwnd/ProductLanguageRecord.h"
 #include "Common/install_ui_mainwnd/ProxySettings.h"
+#include "Common/install_ui_mainwnd/RemoteContentFetcher.h"
 #include "FuntionImpl.h"
 #include "platform/RegistryStore.h"
 
@@ -39,6 +41,31 @@ unsigned int InstallUIMainWnd::InstallThreadFunc(void* window) {
     EnginePackageTransfer transfer;
     InstallWorker worker(*static_cast<IInstallWindowPort*>(window), InstallWorker::Services(analytics, transfer));
     return static_cast<unsigned int>(worker.Run());
+}
+
+namespace {
+
+// Runs one content thread's work with the real analytics and services.
+unsigned int RunContentThread(void* window, unsigned (RemoteContentFetcher::*work)()) {
+    PrepareThreadForCrashHandling();
+    if (window == nullptr) return 0;
+    LoggerFlowAnalytics analytics;
+    RemoteContentFetcher fetcher(*static_cast<IContentWindowPort*>(window), RemoteContentFetcher::Services(analytics));
+    return (fetcher.*work)();
+}
+
+}  // namespace
+
+unsigned int InstallUIMainWnd::GetCbsBanner(void* window) {
+    return RunContentThread(window, &RemoteContentFetcher::GetCbsBanner);
+}
+
+unsigned int InstallUIMainWnd::GetCbsPrivacy(void* window) {
+    return RunContentThread(window, &RemoteContentFetcher::GetCbsPrivacy);
+}
+
+unsigned int InstallUIMainWnd::AsyncGetCbsInfoThreadFunc(void* window) {
+    return RunContentThread(window, &RemoteContentFetcher::AsyncGetCbsInfo);
 }
 
 std::string InstallUIMainWnd::GetPackageFileName(const std::string& extraDownloadUrlLabel,

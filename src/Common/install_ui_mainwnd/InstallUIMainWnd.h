@@ -13,6 +13,16 @@ public:
     // 0 after an installation.
     static unsigned int InstallThreadFunc(void* window);
 
+    // The content threads. window: the IContentWindowPort of the window that
+    // started them. Each returns 0.
+    // Remote banners: records into the window's banner records, then
+    // installmsg::kBannersArrived once every picture arrived.
+    static unsigned int GetCbsBanner(void* window);
+    // Privacy and licence links into the configuration's link table.
+    static unsigned int GetCbsPrivacy(void* window);
+    // The download-information query ahead of the install worker.
+    static unsigned int AsyncGetCbsInfoThreadFunc(void* window);
+
     // The local package file name (see packagefiles::PackageFileName).
     static std::string GetPackageFileName(const std::string& extraDownloadUrlLabel,
                                           const std::string& softwareVersion);

@@ -28,7 +28,8 @@ TEST(LocaleTest, PartialAndUnknownLocalesFallBack) {
     EXPECT_EQ(UiLocaleFromName("").languageId, 1033);
 }
 
-TEST(LocaleTest, EnvironmentPrecedenceIsLcAllThenLcMessagesThenLang) {
+TEST(LocaleTest, EnvironmentPrecedenceIsLanguageThenLcAllThenLcMessagesThenLang) {
+    ScopedEnv language("LANGUAGE", "");
     ScopedEnv lang("LANG", "ja_JP.UTF-8");
     ScopedEnv messages("LC_MESSAGES", "ko_KR.UTF-8");
     {
@@ -37,4 +38,20 @@ TEST(LocaleTest, EnvironmentPrecedenceIsLcAllThenLcMessagesThenLang) {
     }
     ScopedEnv noAll("LC_ALL", "");
     EXPECT_EQ(platform::CurrentUiLocale().languageId, 0x0412);
+}
+
+TEST(LocaleTest, LanguageListNamesTheLanguageAndTheLocaleTheCountry) {
+    const auto lookup = [](const char* language, const char* lang) {
+        return [=](const char* name) -> const char* {
+            if (std::string(name) == "LANGUAGE") return language;
+            return std::string(name) == "LANG" ? lang : nullptr;
+        };
+    };
+    const auto french = platform::UiLocaleFromEnvironment(lookup("fr_CH:fr:en", "de_DE.UTF-8"));
+    EXPECT_EQ(french.languageId, 4108);
+    EXPECT_EQ(french.country, "CH");
+    const auto bare = platform::UiLocaleFromEnvironment(lookup("pt", "de_CH.UTF-8"));
+    EXPECT_EQ(bare.languageId, 0x0416);
+    EXPECT_EQ(bare.country, "CH");
+    EXPECT_EQ(platform::UiLocaleFromEnvironment(lookup(":", nullptr)).languageId, 1033);
 }
