@@ -13,6 +13,10 @@ namespace platform {
 class CurlOptionSetter {
 public:
     explicit CurlOptionSetter(CURL* handle) : handle_(handle) {}
+    // The handle forgets the error buffer, which goes away with this object.
+    ~CurlOptionSetter();
+    CurlOptionSetter(const CurlOptionSetter&) = delete;
+    CurlOptionSetter& operator=(const CurlOptionSetter&) = delete;
 
     template <typename Value>
     CurlOptionSetter& Set(CURLoption option, Value value) {
@@ -33,17 +37,27 @@ public:
     // " curl option 10002 refused: <libcurl's text>" for the log.
     std::string FailureText() const;
 
+    // Gives libcurl a buffer for the details of a failed transfer.
+    CurlOptionSetter& KeepErrorDetails();
+    // For a transfer that failed in its TLS set-up: "TLS failure at <host>:
+    // <libcurl's text> (<its details>)"; "" for any other result.
+    std::string TlsFailureText(CURLcode transferResult) const;
+
 private:
     CURL* handle_;
     CURLcode result_ = CURLE_OK;
     CURLoption failedOption_{};
+    bool keepsErrorDetails_ = false;
+    char errorDetails_[CURL_ERROR_SIZE] = {};
 };
 
 enum class Redirects { Follow, Refuse };
 
 // The options every request shares: no signals (requests run on many
-// threads), redirects followed at most five times when asked, and how the
-// server's certificate is checked.
+// threads), redirects followed at most five times when asked, and the
+// server's certificate and host name checked against the system's roots plus
+// those of the file named by Hosts/TlsCaFile; libcurl's details of a failure
+// are kept (TlsFailureText).
 void SetSharedRequestOptions(CurlOptionSetter& options, Redirects redirects);
 
 }  // namespace platform

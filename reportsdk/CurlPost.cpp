@@ -69,7 +69,9 @@ PostOutcome CurlPost(const std::string& url, const std::string& body, const std:
 
     const CURLcode result = curl_easy_perform(handle);
     outcome.curlCode = result;
-    outcome.errorText = curl_easy_strerror(result);
+    // A refused certificate is told with its host and reason.
+    outcome.errorText = options.TlsFailureText(result);
+    if (outcome.errorText.empty()) outcome.errorText = curl_easy_strerror(result);
     curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &outcome.status);
     return outcome;
 }

@@ -132,6 +132,10 @@ int CLibcurlTool::figureError(CURLcode code) {
     return 1;
 }
 
+void CLibcurlTool::LogTlsFailure(const platform::CurlOptionSetter& options, CURLcode result) {
+    if (const std::string text = options.TlsFailureText(result); !text.empty()) LOG(INFO) << " " << text;
+}
+
 bool CLibcurlTool::OptionsSet(const platform::CurlOptionSetter& options) {
     if (options.Result() == CURLE_OK) return true;
     LOG(INFO) << options.FailureText();
@@ -407,6 +411,7 @@ CURLcode CLibcurlTool::httpDownloadContent(const std::string& url, std::int64_t 
         .Set(CURLOPT_CONNECTTIMEOUT, 3L);
     if (!OptionsSet(options)) return options.Result();
     CURLcode result = curl_easy_perform(curl_);
+    LogTlsFailure(options, result);
     bool flushed = true;
     {
         // What arrived before the reply ended is as good as any other byte.
@@ -439,6 +444,7 @@ CURLcode CLibcurlTool::httpGet(const std::string& url, std::int64_t, std::int64_
     options.Set(CURLOPT_WRITEFUNCTION, &CLibcurlTool::writeToStream).Set(CURLOPT_WRITEDATA, &collected);
     if (!OptionsSet(options)) return options.Result();
     const CURLcode result = curl_easy_perform(curl_);
+    LogTlsFailure(options, result);
     if (result != CURLE_OK) figureError(result);
     long code = 0;
     curl_easy_getinfo(curl_, CURLINFO_RESPONSE_CODE, &code);
@@ -466,6 +472,7 @@ CURLcode CLibcurlTool::httpGet(const std::string& url, std::string& body, bool) 
         return options.Result();
     }
     const CURLcode result = curl_easy_perform(curl_);
+    LogTlsFailure(options, result);
     body = std::move(collected);
     return result;
 }
@@ -492,5 +499,7 @@ CURLcode CLibcurlTool::HttpPost(const std::string& url, const std::string& body,
         LOG(INFO) << options.FailureText();
         return options.Result();
     }
-    return curl_easy_perform(handle.get());
+    const CURLcode result = curl_easy_perform(handle.get());
+    LogTlsFailure(options, result);
+    return result;
 }

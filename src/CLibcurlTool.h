@@ -96,6 +96,8 @@ public:
 private:
     // True when every option was taken; otherwise logs the refusal.
     bool OptionsSet(const platform::CurlOptionSetter& options);
+    // Logs the host and reason of a refused TLS connection.
+    static void LogTlsFailure(const platform::CurlOptionSetter& options, CURLcode result);
 
     CURL* curl_ = nullptr;
     struct AlignedFree {

@@ -204,6 +204,7 @@ int UploadLogArchive(const std::string& archivePath, const std::string& uploadNa
     }
 
     const CURLcode transfer = curl_easy_perform(handle);
+    if (const std::string tls = options.TlsFailureText(transfer); !tls.empty()) LOG(INFO) << " " << tls;
     long status = 0;
     curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
     std::cout << "Response from server:\n" << reply << std::flush;

@@ -18,6 +18,8 @@ struct Options {
     std::string contentFile;  // banners and links of the content service; "" for the defaults
     std::string uploadsDir;   // where uploaded log archives are saved
     std::string certFile;     // where the generated certificate is written (PEM), optional
+    std::string tlsCert;      // certificate chain (PEM) to serve instead of a generated one
+    std::string tlsKey;       // its private key (PEM)
     std::string packagePath = "/downloads/extra/zembramorvanta_zembram.exe";
     int threads = 64;
     bool exitWithParent = false;

@@ -136,13 +136,17 @@ int main(int argc, char** argv) {
     std::unique_ptr<SelfSignedCertificate> certificate;
     std::unique_ptr<TlsServer> tls;
     if (options.https) {
-        certificate = std::make_unique<SelfSignedCertificate>();
-        if (certificate->Valid()) tls = std::make_unique<TlsServer>(certificate->Certificate(), certificate->Key());
+        if (!options.tlsCert.empty()) {
+            tls = std::make_unique<TlsServer>(options.tlsCert.c_str(), options.tlsKey.c_str());
+        } else {
+            certificate = std::make_unique<SelfSignedCertificate>();
+            if (certificate->Valid()) tls = std::make_unique<TlsServer>(certificate->Certificate(), certificate->Key());
+        }
         if (!tls || !tls->is_valid()) {
             std::cerr << "devserver: cannot set up TLS\n";
             return 1;
         }
-        if (!options.certFile.empty()) WriteFileAtomically(options.certFile, certificate->CertificatePem());
+        if (certificate && !options.certFile.empty()) WriteFileAtomically(options.certFile, certificate->CertificatePem());
         Configure(*tls, options);
         router.Install(*tls, "https", ports.https);
         ports.https = Bind(*tls, options, options.httpsPort);

@@ -91,6 +91,9 @@ protected:
     }
 
     TempDir dir_;
+    // HTTPS requests trust the devserver's test CA.
+    testsupport::ScopedEnv settings_{"ZEMBRA_SETTINGS_FILE",
+                                     dir_.WriteFile("qk_downloader.cfg", server_->HostsSection())};
     std::string packagePath_;
     int fd_ = -1;
     std::mutex mutex_;
