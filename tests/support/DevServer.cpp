@@ -116,8 +116,7 @@ void DevServer::Start(const Options& options) {
                                      "--ports-file",  portsFile,   "--files",    FilesDir(),     "--record",
                                      RecordFile(),    "--uploads", UploadsDir(), "--exit-with-parent"};
     if (!options.https) args.push_back("--no-https");
-    args.insert(args.end(), {"--tls-cert", options.tlsCert.empty() ? TestTlsFile("server.pem") : options.tlsCert,
-                             "--tls-key", options.tlsKey.empty() ? TestTlsFile("server-key.pem") : options.tlsKey});
+    if (!options.tlsCert.empty()) args.insert(args.end(), {"--tls-cert", options.tlsCert, "--tls-key", options.tlsKey});
     if (!options.contentFile.empty()) {
         args.push_back("--content");
         args.push_back(options.contentFile);

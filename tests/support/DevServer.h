@@ -53,7 +53,7 @@ public:
         bool https = true;
         std::string rulesFile;  // loaded at start (JSON array of rules)
         std::string contentFile;  // banners and links of the content service (see its README)
-        // HTTPS certificate chain and key; "" for the one the test CA issued (TestTlsRoot()).
+        // HTTPS certificate chain and key; "" for the one the build's test CA issued.
         std::string tlsCert;
         std::string tlsKey;
     };
