@@ -127,9 +127,14 @@ TEST_F(TlsVerificationTest, CertificateOfTheConfiguredRootIsAccepted) {
     EXPECT_EQ(tool_.httpGet(server->HttpsBaseUrl() + "/ok.txt", body, false), CURLE_OK);
     EXPECT_EQ(body, "verified");
 
-    // Without the root the same server is unknown.
+    // Without the root the same server is unknown; a root file that cannot
+    // be read trusts nothing at all.
     dir_.WriteFile("qk_downloader.cfg", "[Hosts]\n");
     EXPECT_EQ(tool_.httpGet(server->HttpsBaseUrl() + "/ok.txt", body, false), CURLE_PEER_FAILED_VERIFICATION);
+    dir_.WriteFile("qk_downloader.cfg", "[Hosts]\nTlsCaFile=missing.pem\n");
+    LogCapture log;
+    EXPECT_EQ(tool_.httpGet(server->HttpsBaseUrl() + "/ok.txt", body, false), CURLE_SSL_CACERT_BADFILE);
+    EXPECT_TRUE(log.Contains(" TLS failure at 127.0.0.1: ")) << testing::PrintToString(log.Lines());
 }
 
 TEST_F(TlsVerificationTest, AnalyticsEventStaysInTheHistoryWhenTheCollectorIsNotTrusted) {
