@@ -2,9 +2,12 @@
 # download.sh - the installer's download engine (through its command-line
 # driver, build/bin/zembra-download) against curl, aria2c and axel, all
 # fetching the same file from one local nginx in the same run, and its MD5
-# check against openssl. Prints wall time, MiB/s, CPU seconds and peak RSS of
-# every client (median of RUNS, outputs md5-checked) and our ratio to the best
-# peer of each scenario.
+# check against openssl. Prints wall time, MiB/s, CPU seconds (and per GiB)
+# and peak RSS of every client (median of RUNS, outputs md5-checked), how
+# our engine wrote the package (write-call size, page cache or direct), our
+# ratios to the peers and whether each target is met:
+#   plain: MiB/s >= 1.3 x the best peer; capped, capped_rtt: >= 1.0 x;
+#   every scenario: CPU per GiB <= aria2c's, peak RSS <= aria2c's.
 #
 # Scenarios (nginx on 127.0.0.1 only):
 #   plain       static file, no limits
@@ -147,7 +150,7 @@ summarize() {
 	OK=$(printf '%s\n' $4 | awk '{ s += $1 } END { print s + 0 }')
 }
 
-ROW='%-11s %-22s %7s %8s %7s %8s %5s\n'
+ROW='%-11s %-22s %7s %8s %7s %9s %8s %5s\n'
 printf '\n== download engine benchmark: %s ==\n' "$(date -u +%Y-%m-%dT%H:%MZ)"
 printf 'machine: %s cores, %s; %s MiB file, median of %s runs; load %s\n' "$(nproc)" \
 	"$(awk -F': ' '/model name/ { print $2; exit }' /proc/cpuinfo)" "$SIZE_MIB" "$RUNS" "$(cut -d' ' -f1-3 /proc/loadavg)"
@@ -155,6 +158,16 @@ printf 'tools: %s; %s; %s; %s\n' "$(nginx -v 2>&1 | sed 's/.*: //')" "$(curl --v
 	"$(aria2c --version | head -1)" "$(axel --version | head -1 | cut -d' ' -f1-2)"
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "n/a" }'; }
+MISSED=0
+# verdict NAME VALUE OP BOUND: sets NAME to "met" or "MISSED" (and counts the misses)
+verdict() {
+	if awk -v v="$2" -v b="$4" -v op="$3" 'BEGIN { if (v == "n/a") exit 1; exit !(op == ">=" ? v >= b : v <= b) }'; then
+		printf -v "$1" met
+	else
+		MISSED=$((MISSED + 1))
+		printf -v "$1" MISSED
+	fi
+}
 rate() { awk -v z="$SIZE_MIB" -v w="$1" 'BEGIN { if (w > 0) printf "%.0f", z / w; else print "inf" }'; }
 
 for scenario in $SCENARIOS; do
@@ -168,8 +181,8 @@ for scenario in $SCENARIOS; do
 	esac
 	url="http://127.0.0.1:$port/test.bin"
 	printf '\n'
-	printf "$ROW" scenario client wall MiB/s cpu_s rss_MiB md5
-	printf "$ROW" ----------- ---------------------- ------- -------- ------- -------- -----
+	printf "$ROW" scenario client wall MiB/s cpu_s cpu_s/GiB rss_MiB md5
+	printf "$ROW" ----------- ---------------------- ------- -------- ------- --------- -------- -----
 	best_rate=0 best_name="" ours_rate=0 ours_cpu=0 ours_rss=0 aria_cpu=0 aria_rss=0
 	clients=(zembra curl aria2c-x4 axel-n4)
 	declare -A walls=() cpus=() rsss=() goods=()
@@ -187,12 +200,14 @@ for scenario in $SCENARIOS; do
 			log "$scenario/$client run $run: ${cmd[*]}"
 			run_once "$scenario/$client" 1 "${cmd[@]}"
 			walls[$client]+="$W " cpus[$client]+="$C " rsss[$client]+="$M " goods[$client]+="$G "
+			[ "$client" = zembra ] && writes=$(sed -n 's/^writes //p' "$WORK/run.log")
 		done
 	done
 	for client in "${clients[@]}"; do
 		summarize "${walls[$client]}" "${cpus[$client]}" "${rsss[$client]}" "${goods[$client]}"
 		mibs=$(rate "$WALL")
-		printf "$ROW" "$scenario" "$client" "$WALL" "$mibs" "$CPU" "$RSS" "$OK/$RUNS"
+		gib_cpu=$(awk -v c="$CPU" -v z="$SIZE_MIB" 'BEGIN { printf "%.2f", c * 1024 / z }')
+		printf "$ROW" "$scenario" "$client" "$WALL" "$mibs" "$CPU" "$gib_cpu" "$RSS" "$OK/$RUNS"
 		if [ "$client" = zembra ]; then
 			ours_rate=$mibs ours_cpu=$CPU ours_rss=$RSS
 		else
@@ -203,15 +218,21 @@ for scenario in $SCENARIOS; do
 		fi
 	done
 	unset walls cpus rsss goods
-	printf '%s: ours / best peer (%s) = %s in MiB/s; CPU s ours / aria2c = %s; peak RSS ours / aria2c = %s\n' \
-		"$scenario" "$best_name" "$(ratio "$ours_rate" "$best_rate")" "$(ratio "$ours_cpu" "$aria_cpu")" \
-		"$(ratio "$ours_rss" "$aria_rss")"
+	speed=$(ratio "$ours_rate" "$best_rate") cpu=$(ratio "$ours_cpu" "$aria_cpu") rss=$(ratio "$ours_rss" "$aria_rss")
+	[ "$scenario" = plain ] && wanted=1.3 || wanted=1.0
+	printf '%s: our writes: %s\n' "$scenario" "${writes:-unknown}"
+	verdict speed_ok "$speed" ">=" "$wanted"
+	verdict cpu_ok "$cpu" "<=" 1.0
+	verdict rss_ok "$rss" "<=" 1.0
+	printf '%s: ours / best peer (%s) = %s in MiB/s (target >= %s: %s); CPU per GiB ours / aria2c = %s (target <= 1.0: %s); peak RSS ours / aria2c = %s (target <= 1.0: %s)\n' \
+		"$scenario" "$best_name" "$speed" "$wanted" "$speed_ok" "$cpu" "$cpu_ok" "$rss" "$rss_ok"
 done
+printf '\ntargets: %s\n' "$([ "$MISSED" = 0 ] && echo "all met" || echo "$MISSED missed")"
 
 # ------------------------------------------------------------------ MD5 check
 printf '\n'
-printf "$ROW" md5 tool wall MiB/s cpu_s rss_MiB ok
-printf "$ROW" ----------- ---------------------- ------- -------- ------- -------- -----
+printf "$ROW" md5 tool wall MiB/s cpu_s cpu_s/GiB rss_MiB ok
+printf "$ROW" ----------- ---------------------- ------- -------- ------- --------- -------- -----
 cat "$SRC" >/dev/null # both read from the page cache
 md5_walls="" md5_cpus="" md5_rsss="" md5_goods="" ssl_walls="" ssl_cpus="" ssl_rsss="" ssl_goods=""
 for run in $(seq "$RUNS"); do
@@ -222,8 +243,8 @@ for run in $(seq "$RUNS"); do
 done
 summarize "$md5_walls" "$md5_cpus" "$md5_rsss" "$md5_goods"
 ours_md5=$(rate "$WALL")
-printf "$ROW" md5 checkMD5 "$WALL" "$ours_md5" "$CPU" "$RSS" "$OK/$RUNS"
+printf "$ROW" md5 checkMD5 "$WALL" "$ours_md5" "$CPU" "$(awk -v c="$CPU" -v z="$SIZE_MIB" 'BEGIN { printf "%.2f", c * 1024 / z }')" "$RSS" "$OK/$RUNS"
 summarize "$ssl_walls" "$ssl_cpus" "$ssl_rsss" "$ssl_goods"
 openssl_md5=$(rate "$WALL")
-printf "$ROW" md5 "openssl dgst -md5" "$WALL" "$openssl_md5" "$CPU" "$RSS" "$OK/$RUNS"
+printf "$ROW" md5 "openssl dgst -md5" "$WALL" "$openssl_md5" "$CPU" "$(awk -v c="$CPU" -v z="$SIZE_MIB" 'BEGIN { printf "%.2f", c * 1024 / z }')" "$RSS" "$OK/$RUNS"
 printf 'md5: checkMD5 / openssl dgst -md5 = %s in MiB/s\n' "$(ratio "$ours_md5" "$openssl_md5")"

@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "platform/DesktopUserFiles.h"
+#include "platform/FileFacts.h"
 #include "platform/PrivateFolder.h"
 
 namespace platform {
@@ -224,32 +225,50 @@ int CreateDirectoryTree(const std::string& path) {
     return 0;
 }
 
-bool WriteFileAtomically(const std::string& path, const std::string& data) {
-    static std::atomic<unsigned> counter{0};
-    const std::string temporary = path + ".tmp" + std::to_string(getpid()) + "_" + std::to_string(counter++);
-    const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
+namespace {
+
+// Writes all of data to fd.
+SysStatus WriteAll(int fd, const std::string& data) {
     std::size_t written = 0;
     while (written < data.size()) {
         const ssize_t n = write(fd, data.data() + written, data.size() - written);
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;
+        if (n < 0) return SysStatus::Failure("write", errno);
+        if (n == 0) return SysStatus::Failure("write", EIO);
         written += static_cast<std::size_t>(n);
     }
-    const bool complete = written == data.size() && fsync(fd) == 0;
-    close(fd);
-    HandToDesktopUser(temporary);
-    if (!complete || rename(temporary.c_str(), path.c_str()) != 0) {
+    return SysStatus::Ok();
+}
+
+// The temporary file written, synced and closed.
+SysStatus WriteTemporary(const std::string& temporary, const std::string& data) {
+    const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return SysStatus::Failure("open", errno);
+    SysStatus status = WriteAll(fd, data);
+    if (status && fsync(fd) != 0) status = SysStatus::Failure("fsync", errno);
+    // Some file systems report a failed write only when the file is closed.
+    if (close(fd) != 0 && status) status = SysStatus::Failure("close", errno);
+    return status;
+}
+
+}  // namespace
+
+SysStatus WriteFileAtomically(const std::string& path, const std::string& data) {
+    static std::atomic<unsigned> counter{0};
+    const std::string temporary = path + ".tmp" + std::to_string(getpid()) + "_" + std::to_string(counter++);
+    SysStatus status = WriteTemporary(temporary, data);
+    if (status) HandToDesktopUser(temporary);
+    if (status && rename(temporary.c_str(), path.c_str()) != 0) status = SysStatus::Failure("rename", errno);
+    if (!status) {
         unlink(temporary.c_str());
-        return false;
+        return status;
     }
-    const auto slash = path.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-    if (const int dirFd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); dirFd >= 0) {
-        fsync(dirFd);
-        close(dirFd);
-    }
-    return true;
+    // The new name reaches the disk with its folder.
+    const int folder = open(ParentFolder(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0) return SysStatus::Failure("open folder", errno);
+    if (fsync(folder) != 0) status = SysStatus::Failure("fsync folder", errno);
+    close(folder);
+    return status;
 }
 
 }  // namespace platform

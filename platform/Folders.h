@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/SysResult.h"
+
 namespace platform {
 
 // $APPDATA, else $XDG_DATA_HOME, else ~/.local/share.
@@ -54,7 +56,8 @@ std::string WorkRootDir();
 int CreateDirectoryTree(const std::string& path);
 
 // Writes data to path atomically: temporary file, fsync, rename, fsync of
-// the folder. Returns false (and leaves the old file) on any failure.
-bool WriteFileAtomically(const std::string& path, const std::string& data);
+// the folder. A failure before the rename leaves the old file; a failure of
+// the folder's fsync leaves the new file in place, not yet durable.
+SysStatus WriteFileAtomically(const std::string& path, const std::string& data);
 
 }  // namespace platform

@@ -34,6 +34,7 @@ constexpr HostDefault kHostDefaults[] = {
     {"GA4MeasurementId", "G-ZM7Q2K9R4X"},
     {"MirrorHost", "download.quenrick.net"},
     {"CaFile", ""},
+    {"TlsCaFile", ""},
 };
 
 std::string CompiledDefault(std::string_view key) {
@@ -117,6 +118,14 @@ std::string HostsValue(std::string_view key) {
         if (auto value = file->GetString("Hosts", key); value && !value->empty()) return *value;
     }
     return CompiledDefault(key);
+}
+
+std::string HostsFilePath(std::string_view key) {
+    const std::string configured = HostsValue(key);
+    if (configured.empty() || configured.front() == '/') return configured;
+    const std::string settings = SettingsFilePath();
+    const auto slash = settings.rfind('/');
+    return slash == std::string::npos ? configured : settings.substr(0, slash + 1) + configured;
 }
 
 std::string ServiceBaseUrl(std::string_view key) {

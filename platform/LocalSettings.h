@@ -42,6 +42,9 @@ bool IsCrashTest();
 std::string ServiceBaseUrl(std::string_view key);
 // A non-address value of section Hosts (GA4MeasurementId, MirrorHost, CaFile).
 std::string HostsValue(std::string_view key);
+// A file named in section Hosts (CaFile, TlsCaFile); a relative name is
+// taken from the settings file's folder. "" when the key is not set.
+std::string HostsFilePath(std::string_view key);
 // The host part of a base address ("https://a.b:8443" -> "a.b").
 std::string HostOfBaseUrl(std::string_view baseUrl);
 

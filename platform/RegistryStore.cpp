@@ -60,7 +60,7 @@ Json::Value LoadStore(const std::string& path) {
 bool SaveStore(const std::string& path, const Json::Value& root) {
     Json::StreamWriterBuilder builder;
     builder["indentation"] = "  ";
-    return WriteFileAtomically(path, Json::writeString(builder, root) + "\n");
+    return WriteFileAtomically(path, Json::writeString(builder, root) + "\n").ok();
 }
 
 // Names compare case-insensitively; the spelling first written is kept.

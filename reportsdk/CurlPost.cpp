@@ -3,6 +3,8 @@
 #include <curl/curl.h>
 #include <memory>
 
+#include "platform/CurlOptions.h"
+
 namespace {
 
 std::size_t CollectBody(char* data, std::size_t size, std::size_t count, void* target) {
@@ -43,29 +45,33 @@ PostOutcome CurlPost(const std::string& url, const std::string& body, const std:
     }
     std::string received;
     CURL* handle = easy.get();
-    curl_easy_setopt(handle, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(handle, CURLOPT_POST, 1L);
-    curl_easy_setopt(handle, CURLOPT_POSTFIELDS, body.data());
-    curl_easy_setopt(handle, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
-    curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers.get());
-    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(handle, CURLOPT_HEADER, 1L);
-    curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(handle, CURLOPT_MAXREDIRS, 5L);
-    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 0L);
-    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 0L);
-    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(limits.connectTimeout.count()));
-    curl_easy_setopt(handle, CURLOPT_TIMEOUT_MS, static_cast<long>(limits.totalTimeout.count()));
-    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, CollectBody);
-    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &received);
-    curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(handle, CURLOPT_XFERINFOFUNCTION, AbortWhenAsked);
-    curl_easy_setopt(handle, CURLOPT_XFERINFODATA, &shouldAbort);
-    if (!proxy.empty()) curl_easy_setopt(handle, CURLOPT_PROXY, proxy.c_str());
+    platform::CurlOptionSetter options(handle);
+    options.Set(CURLOPT_URL, url)
+        .Set(CURLOPT_POST, 1L)
+        .Set(CURLOPT_POSTFIELDS, body.data())
+        .Set(CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()))
+        .Set(CURLOPT_HTTPHEADER, headers.get())
+        .Set(CURLOPT_HEADER, 1L);
+    platform::SetSharedRequestOptions(options, platform::Redirects::Follow);
+    options.Set(CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(limits.connectTimeout.count()))
+        .Set(CURLOPT_TIMEOUT_MS, static_cast<long>(limits.totalTimeout.count()))
+        .Set(CURLOPT_WRITEFUNCTION, CollectBody)
+        .Set(CURLOPT_WRITEDATA, &received)
+        .Set(CURLOPT_NOPROGRESS, 0L)
+        .Set(CURLOPT_XFERINFOFUNCTION, AbortWhenAsked)
+        .Set(CURLOPT_XFERINFODATA, &shouldAbort);
+    if (!proxy.empty()) options.Set(CURLOPT_PROXY, proxy);
+    if (options.Result() != CURLE_OK) {
+        outcome.curlCode = options.Result();
+        outcome.errorText = options.FailureText();
+        return outcome;
+    }
 
     const CURLcode result = curl_easy_perform(handle);
     outcome.curlCode = result;
-    outcome.errorText = curl_easy_strerror(result);
+    // A refused certificate is told with its host and reason.
+    outcome.errorText = options.TlsFailureText(result);
+    if (outcome.errorText.empty()) outcome.errorText = curl_easy_strerror(result);
     curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &outcome.status);
     return outcome;
 }

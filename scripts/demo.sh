@@ -21,13 +21,16 @@ chmod 700 "$XDG_RUNTIME_DIR"
 # the download-information reply points.
 mkdir -p "$demo/site/downloads/extra"
 cp build/demo/zembramorvanta_zembram.exe "$demo/site/downloads/extra/"
-build/bin/devserver --no-https --files "$demo/site" --record "$demo/records.jsonl" \
+# Its HTTPS certificate is issued by the build's test CA (build/tls), which
+# the settings name in TlsCaFile: every request is verified.
+build/bin/devserver --files "$demo/site" --record "$demo/records.jsonl" \
+  --tls-cert build/tls/server.pem --tls-key build/tls/server-key.pem \
   --ports-file "$demo/ports.json" --exit-with-parent >"$demo/devserver.out" 2>&1 &
 devserver=$!
 trap 'kill $devserver 2>/dev/null || true' EXIT
 for _ in $(seq 100); do [ -s "$demo/ports.json" ] && break; sleep 0.1; done
-port=$(python3 -c 'import json,sys; print(json.load(open(sys.argv[1]))["http"])' "$demo/ports.json")
-base=http://127.0.0.1:$port
+port=$(python3 -c 'import json,sys; print(json.load(open(sys.argv[1]))["https"])' "$demo/ports.json")
+base=https://127.0.0.1:$port
 
 {
   printf '[Settings]\nTestEnv=0\nAutoRun=0\nCrashTest=0\n\n[Hosts]\n'
@@ -35,6 +38,7 @@ base=http://127.0.0.1:$port
              LogUpload Collector CollectorTest GA4; do
     printf '%s=%s\n' "$key" "$base"
   done
+  printf 'TlsCaFile=%s\n' "$root/build/tls/ca.pem"
   printf 'CaFile=%s\n\n[Headless]\nInstall=1\n' "$root/build/demo/ca/root.pem"
 } >"$ZEMBRA_SETTINGS_FILE"
 

@@ -10,7 +10,6 @@
 
 #include <easylogging++.h>
 #include <sys/stat.h>
-#include <sys/statvfs.h>
 #include <tinyxml2.h>
 #include <unistd.h>
 
@@ -21,10 +20,13 @@
 #include "SingleUserLog.h"
 #include "SteadyTicks.h"
 #include "platform/AsciiText.h"
+#include "platform/FileFacts.h"
 
 namespace {
 
 constexpr int kLengthAttempts = 10;
+// Ten years of downloading, in milliseconds.
+constexpr std::int64_t kMaxDownloadTimeMs = 10LL * 366 * 24 * 3600 * 1000;
 
 void ReportFlowError(const char* code) {
     CSingleUserLog::GetInstance().AddUserLogEvent("Other", "FlowError", code, false);
@@ -87,20 +89,32 @@ std::string ResolveLocation(const std::string& base, const std::string& location
     return resolved;
 }
 
-// Bytes the file system holding path can store at most; 0 when unknown.
-std::int64_t FileSystemBytes(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
-    struct statvfs facts {};
-    if (statvfs(folder.c_str(), &facts) != 0) return 0;
-    return static_cast<std::int64_t>(facts.f_blocks) * static_cast<std::int64_t>(facts.f_frsize);
+// A length no package can have: none, negative, beyond any package, or
+// more than the disk holds. A disk whose size cannot be learned is not held
+// against the length.
+bool ImpossibleLength(std::int64_t length, const std::string& localPath) {
+    if (length <= 0 || length > CDownloadTaskManager::kMaxPackageBytes) return true;
+    const platform::SysResult<std::int64_t> disk = platform::FileSystemCapacity(localPath);
+    if (!disk) {
+        LOG(INFO) << " disk size unknown for " << localPath << ", errno " << disk.error();
+        return false;
+    }
+    return length > disk.value();
 }
 
-// A length no package can have: none, negative, or more than the disk holds.
-bool ImpossibleLength(std::int64_t length, const std::string& localPath) {
-    if (length <= 0) return true;
-    const std::int64_t disk = FileSystemBytes(localPath);
-    return disk > 0 && length > disk;
+// A stored task whose numbers all lie within the package: only such tasks
+// take part in any arithmetic.
+bool WithinPackage(const CTask& task, std::int64_t contentLength) {
+    const std::int64_t position = task.DownloadedPos;
+    return task.StartPos >= 0 && task.StartPos <= task.EndPos && task.EndPos <= contentLength &&
+           position >= task.StartPos && position <= task.EndPos && task.TaskId >= 1 &&
+           task.TaskId <= CDownloadTaskManager::kMaxTasks;
+}
+
+// The end of what a task claims to hold: its whole range once done, else
+// its position.
+std::int64_t ClaimedEnd(const CTask& task) {
+    return task.Status == TaskDone ? RangeWriteEnd(task) : static_cast<std::int64_t>(task.DownloadedPos);
 }
 
 std::string JoinAttempts(const std::vector<std::string>& entries) {
@@ -423,7 +437,15 @@ bool CDownloadTaskManager::loadTaskFromFile(int verbose) {
             addTask(task.release());
         }
     }
-    linkNeighbours();
+    // The time is only a figure: one no download can have taken starts again at 0.
+    if (DownloadTime < 0 || DownloadTime > kMaxDownloadTimeMs) DownloadTime = 0;
+    // Numbers outside the package are refused before anything adds them up.
+    const auto outside = [this](const CTask* task) { return !WithinPackage(*task, ContentLength); };
+    if (std::any_of(tasks_.begin(), tasks_.end(), outside)) {
+        loadRejected_ = true;
+    } else {
+        linkNeighbours();
+    }
     if (verbose) {
         LOG(INFO) << " Tasks info, load ok, total " << tasks_.size() << ", todo " << todo_.size() << ", complete "
                   << handedOut_.size();
@@ -436,27 +458,47 @@ bool CDownloadTaskManager::rangesTileThePackage() const {
     const std::int64_t rangeSize = CutPackage(ContentLength, settings.sliceNum, settings.sliceSize).rangeSize;
     std::int64_t expectedStart = 0;
     for (const CTask* task : tasks_) {
-        if (task->StartPos != (static_cast<std::int64_t>(task->TaskId) - 1) * rangeSize) return false;
-        if (task->StartPos != expectedStart || task->EndPos < task->StartPos) return false;
+        // StartPos == (TaskId - 1) * rangeSize, without a product that could overflow.
+        if (task->StartPos % rangeSize != 0 || task->StartPos / rangeSize != task->TaskId - 1) return false;
+        if (task->StartPos != expectedStart) return false;
         expectedStart = task->EndPos + 1;
     }
     return expectedStart == ContentLength + 1;
 }
 
-bool CDownloadTaskManager::claimsFitThePackage() const {
-    struct stat facts {};
-    const std::int64_t packageSize = stat(localPath_.c_str(), &facts) == 0 ? facts.st_size : 0;
-    for (const CTask* task : tasks_) {
-        const std::int64_t position = task->DownloadedPos;
+bool CDownloadTaskManager::statusesFitThePositions() const {
+    return std::all_of(tasks_.begin(), tasks_.end(), [](const CTask* task) {
         const int status = task->Status;
-        if (position < task->StartPos || position > task->EndPos) return false;
         if (status < TaskNew || status > TaskRunning) return false;
-        if (status == TaskDone && position != task->EndPos) return false;
-        // Claimed bytes the package file does not even hold.
-        const std::int64_t claimedEnd = status == TaskDone ? RangeWriteEnd(*task) : position;
-        if (claimedEnd > task->StartPos && claimedEnd > packageSize) return false;
+        return status != TaskDone || task->DownloadedPos == task->EndPos;
+    });
+}
+
+void CDownloadTaskManager::giveUpClaimsPastThePackageEnd() {
+    const platform::SysResult<std::int64_t> size = platform::FileSize(localPath_);
+    if (!size && size.error() != ENOENT) {
+        // The package cannot be looked at; opening it for the download will say why.
+        LOG(INFO) << " package size unknown, errno " << size.error();
+        return;
     }
-    return true;
+    const std::int64_t packageSize = size ? size.value() : 0;
+    int givenUp = 0;
+    for (CTask* task : tasks_) {
+        if (ClaimedEnd(*task) <= std::max(packageSize, task->StartPos)) continue;
+        // Fetched again from the first byte the package no longer holds; an
+        // unfinished range never rests at its inclusive EndPos.
+        std::int64_t position = std::max(packageSize, task->StartPos);
+        if (RangeWriteEnd(*task) == task->EndPos + 1 && position == task->EndPos && position > task->StartPos) {
+            --position;
+        }
+        task->DownloadedPos = position;
+        task->Status = TaskNew;
+        ++givenUp;
+    }
+    if (givenUp == 0) return;
+    LOG(INFO) << " taskinfo claims past the package end (" << packageSize << " bytes): " << givenUp
+              << " ranges fetched again from there";
+    sortLists();
 }
 
 int CDownloadTaskManager::checkTaskRanges(int verbose) {
@@ -481,10 +523,11 @@ int CDownloadTaskManager::checkTaskRanges(int verbose) {
         ReportFlowError("DL025");
         return 2;
     }
-    if (!rangesTileThePackage() || !claimsFitThePackage()) {
+    if (!rangesTileThePackage() || !statusesFitThePositions()) {
         ReportFlowError("DL026");
         return 3;
     }
+    giveUpClaimsPastThePackageEnd();
     for (const CTask* task : tasks_) CSingleUserLog::GetInstance().SetUrlLength(task->RemotePath, ContentLength);
     TasksCount = static_cast<int>(tasks_.size());
     return 1;
@@ -501,12 +544,15 @@ void CDownloadTaskManager::discardTaskFileAndPackage() {
 EnumErrorCode CDownloadTaskManager::loadDownloadTask(bool, const std::string& tag, int verbose) {
     // The last save of an earlier download of this package may still be on its way.
     flushTaskFile();
+    CTaskFileSaver::GetInstance().Forget(taskFilePath_);
     lastSavedDocument_.clear();
     if (access(taskFilePath_.c_str(), R_OK) == 0) {
-        const bool allDone = loadTaskFromFile(verbose);
+        loadTaskFromFile(verbose);
         if (checkTaskRanges(verbose) == 1) {
             LOG(INFO) << " Load tasks from file success!";
-            if (!allDone) {
+            // Judged after the check, which may have given up claims the package lost.
+            const auto done = [](const CTask* task) { return task->Status == TaskDone; };
+            if (!std::all_of(tasks_.begin(), tasks_.end(), done)) {
                 CSingleUserLog::GetInstance().AddUserLog_funnelParam(false, false, "Download", "ResumUpload", "", "");
             }
             return EnumErrorCode::Success;

@@ -25,6 +25,9 @@ public:
     static constexpr std::int64_t kDefaultRangeSize = 4194304;
     // More ranges than this are never made nor loaded.
     static constexpr int kMaxTasks = 65536;
+    // No package is longer than this (1 PiB): sums and products of
+    // positions then stay far from overflowing.
+    static constexpr std::int64_t kMaxPackageBytes = std::int64_t{1} << 50;
     // A task file larger than this is not read.
     static constexpr std::int64_t kMaxTaskFileBytes = 32 << 20;
     // Header probes of one length probe, redirects included.
@@ -51,7 +54,8 @@ public:
     EnumErrorCode generateDownloadTask(bool unused, const std::string& tag, int verbose);
     // The package length by header probes through redirects; 0 on failure.
     std::int64_t getContentLength(CURLcode& code, std::string& cdnText, int verbose);
-    // True when every loaded task is done.
+    // True when every loaded task is done. Tasks with numbers outside the
+    // package make the file be rejected.
     bool loadTaskFromFile(int verbose);
     // 1 valid, 2 length changed, 3 ranges broken.
     int checkTaskRanges(int verbose);
@@ -86,7 +90,10 @@ private:
     std::string buildTaskDocument(CTaskFileSaver::Claims& claims) const;
     bool readTaskFile(std::string& text) const;
     bool rangesTileThePackage() const;
-    bool claimsFitThePackage() const;
+    bool statusesFitThePositions() const;
+    // Claims of bytes the package file no longer holds (it lost its tail)
+    // are given up; those ranges are fetched again from there.
+    void giveUpClaimsPastThePackageEnd();
     void discardTaskFileAndPackage();
 
     std::string remoteUrl_;

@@ -14,9 +14,9 @@ bool Untouched(const CTask& task, const CTask& previous) {
 
 }  // namespace
 
-CDownloadThread::CDownloadThread(std::mutex& writeMutex, int packageFile, const Shared& shared,
+CDownloadThread::CDownloadThread(std::mutex& writeMutex, CPackageWriter& package, const Shared& shared,
                                  std::function<void()> onIdle)
-    : CThread(writeMutex, std::move(onIdle)), packageFile_(packageFile), shared_(shared) {
+    : CThread(writeMutex, std::move(onIdle)), package_(package), shared_(shared) {
     if (!curl_.valid()) LOG(INFO) << "  m_pCurl init error !!!";
 }
 

@@ -25,7 +25,7 @@ public:
         std::atomic<std::int64_t> windowBytes{kMaxRequestBytes};  // set by the driver
     };
 
-    CDownloadThread(std::mutex& writeMutex, int packageFile, const Shared& shared,
+    CDownloadThread(std::mutex& writeMutex, CPackageWriter& package, const Shared& shared,
                     std::function<void()> onIdle = {});
 
     // One attempt at the current task, carried on into the free ranges
@@ -35,7 +35,7 @@ public:
     // IRangeDownloadThread
     CTask* CurrentTask() override { return currentTask(); }
     std::mutex& WriteMutex() override { return writeMutex_; }
-    int PackageFile() override { return packageFile_; }
+    CPackageWriter& Package() override { return package_; }
     CTask* ContinueWith(CTask& filled) override;
     bool TransferCancelled() override { return shared_.cancelled; }
     long TaskTimeLimitMs() override { return shared_.taskTimeLimitMs; }
@@ -48,7 +48,7 @@ private:
     // Ranges of the window the reply did not reach are free again.
     void releaseUnreached();
 
-    int packageFile_;
+    CPackageWriter& package_;
     const Shared& shared_;
     CLibcurlTool curl_;
     std::vector<CTask*> window_;  // claimed ranges after the current one, in order

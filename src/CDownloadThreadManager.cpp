@@ -40,8 +40,13 @@ CDownloadThreadManager::~CDownloadThreadManager() {
 }
 
 void CDownloadThreadManager::closePackage() {
+    writer_.reset();
     if (packageFile_ >= 0) close(packageFile_);
     packageFile_ = -1;
+}
+
+bool CDownloadThreadManager::reservePackage(std::int64_t length) {
+    return writer_ != nullptr && writer_->Reserve(length);
 }
 
 int CDownloadThreadManager::openPackage() {
@@ -80,9 +85,10 @@ int CDownloadThreadManager::createThreads(int n) {
             }
         }
     }
+    if (!writer_) writer_ = std::make_unique<CPackageWriter>(packageFile_, localPath_);
     LOG(INFO) << " Create threads and init: " << n;
     for (int i = 0; i < n; ++i) {
-        auto* thread = new CDownloadThread(writeMutex_, packageFile_, shared_, [this] { notifyFinishedTask(); });
+        auto* thread = new CDownloadThread(writeMutex_, *writer_, shared_, [this] { notifyFinishedTask(); });
         if (thread->init() == 1) {
             adoptThread(thread);
         } else {

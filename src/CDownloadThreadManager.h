@@ -2,10 +2,12 @@
 // The download thread pool of one package: opens the package file once for
 // all its threads.
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "CDownloadThread.h"
 #include "CThreadManager.h"
+#include "PackageWriter.h"
 
 class CDownloadThreadManager : public CThreadManager {
 public:
@@ -24,6 +26,8 @@ public:
 
     // The package file, -1 before createThreads or after closePackage.
     int packageFile() const { return packageFile_; }
+    // Reserves the disk space of the whole package (see CPackageWriter::Reserve).
+    bool reservePackage(std::int64_t length);
     void closePackage();
     // Running transfers end as soon as they notice.
     void cancelTransfers() { shared_.cancelled = true; }
@@ -36,5 +40,6 @@ private:
 
     std::string localPath_;
     int packageFile_ = -1;
+    std::unique_ptr<CPackageWriter> writer_;
     CDownloadThread::Shared shared_;
 };

@@ -1,6 +1,7 @@
 #include "CDownloader.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <sstream>
 
@@ -60,6 +61,9 @@ EnumErrorCode CDownloader::downloadInit(bool, const std::string& tag, int verbos
         return EnumErrorCode::NoDownloadThread;
     }
     taskManager_.setPackageFile(threadPool_.packageFile());
+    if (!threadPool_.reservePackage(taskManager_.ContentLength)) {
+        LOG(INFO) << " package space not reserved, errno " << errno;
+    }
     started_ = false;
     return EnumErrorCode::Success;
 }
@@ -166,6 +170,9 @@ void CDownloader::stopPass() {
     updateProgress();
     LOG(INFO) << " Stopping Download," << "Update DownloadInfo";
     saveTaskFile();
+    // The last save reaches the disk before anyone is told the download
+    // ended: the process may exit right after.
+    taskManager_.flushTaskFile();
     {
         std::lock_guard guard(progressLock_);
         cdnReport_ = CdnReportOf(taskManager_.handedOutTasks());
@@ -185,11 +192,13 @@ void CDownloader::settleFinishedTasks() {
 
 bool CDownloader::nothingLeftToTry() {
     if (taskManager_.todoCount() != 0 || !threadPool_.busyEmpty()) return false;
+    bool retriesExhausted = false;
     for (const CTask* task : taskManager_.handedOutTasks()) {
         if (task->Status == TaskDone) continue;
-        if (task->Status == TaskFailed && task->RequestTimes >= kMaxFailuresPerRun) continue;
-        return false;
+        if (task->Status != TaskFailed || task->RequestTimes < kMaxFailuresPerRun) return false;
+        retriesExhausted = true;
     }
+    retriesExhausted_ = retriesExhausted;
     return true;
 }
 

@@ -54,6 +54,9 @@ public:
     bool started() const { return started_; }
     // True when every range of the package is complete.
     bool allTasksDone() const { return allDone_; }
+    // True when the driver stopped by itself because every range still
+    // missing had failed kMaxFailuresPerRun times in this run.
+    bool retriesExhausted() const { return retriesExhausted_; }
     std::int64_t contentLength() const { return contentLength_; }
     int tasksCount() const { return tasksCount_; }
     // How long one range may take before its transfer fails.
@@ -86,6 +89,7 @@ private:
     std::atomic<int> state_{DownloaderIdle};
     std::atomic<bool> started_{false};
     std::atomic<bool> allDone_{false};
+    std::atomic<bool> retriesExhausted_{false};
     std::atomic<std::int64_t> contentLength_{0};
     std::atomic<int> tasksCount_{0};
 

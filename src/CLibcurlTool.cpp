@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <new>
 
@@ -12,6 +13,8 @@
 #include "CTask.h"
 #include "Common/TextNumbers.h"
 #include "IRangeDownloadThread.h"
+#include "PackageWriter.h"
+#include "platform/CurlOptions.h"
 
 namespace {
 
@@ -27,28 +30,6 @@ using HeaderList = std::unique_ptr<curl_slist, HeaderListFree>;
 struct EasyHandleFree {
     void operator()(CURL* handle) const { curl_easy_cleanup(handle); }
 };
-
-// Writes the whole buffer at the offset; returns how much was written.
-// Bytes handed to the kernel per write call: one page. A longer call lets
-// the page cache allocate a larger folio for it, and on virtual machines
-// that hand free memory back to their host such folios often come from
-// memory the host must first bring back, page by page: on such a machine a
-// 1 GiB download written in 8 to 32 KiB calls often took several times as
-// long as one written page by page. A page per call costs a system call
-// per page and nothing else.
-const std::size_t kWriteCallBytes = static_cast<std::size_t>(sysconf(_SC_PAGESIZE) > 0 ? sysconf(_SC_PAGESIZE) : 4096);
-
-std::size_t PositionedWrite(int fd, const char* data, std::size_t length, std::int64_t offset) {
-    std::size_t done = 0;
-    while (done < length) {
-        const std::size_t piece = std::min(length - done, kWriteCallBytes);
-        const ssize_t written = ::pwrite(fd, data + done, piece, static_cast<off_t>(offset + done));
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) break;
-        done += static_cast<std::size_t>(written);
-    }
-    return done;
-}
 
 bool EndsWithExe(const std::string& path) { return path.size() >= 4 && path.compare(path.size() - 4, 4, ".exe") == 0; }
 
@@ -104,7 +85,8 @@ void ReopenUnfinishedRangeEnd(const HeaderContext& context, CTask& task) {
 
 std::int64_t RangeWriteEnd(const CTask& task) {
     if (task.ContentLength > 0 && task.EndPos >= task.ContentLength) return task.ContentLength;
-    return task.EndPos + 1;
+    // Never past the largest position, whatever a task file said.
+    return task.EndPos < std::numeric_limits<std::int64_t>::max() ? task.EndPos + 1 : task.EndPos;
 }
 
 std::string FigureErrorText(CURLcode code) {
@@ -150,6 +132,17 @@ int CLibcurlTool::figureError(CURLcode code) {
     return 1;
 }
 
+void CLibcurlTool::LogTlsFailure(const platform::CurlOptionSetter& options, CURLcode result) {
+    if (const std::string text = options.TlsFailureText(result); !text.empty()) LOG(INFO) << " " << text;
+}
+
+bool CLibcurlTool::OptionsSet(const platform::CurlOptionSetter& options) {
+    if (options.Result() == CURLE_OK) return true;
+    LOG(INFO) << options.FailureText();
+    figureError(options.Result());
+    return false;
+}
+
 namespace {
 
 // True once the task's range holds every byte it owns.
@@ -171,7 +164,7 @@ std::size_t WriteIntoTask(HeaderContext& context, CTask& task, const char* data,
     const auto wanted = static_cast<std::size_t>(std::min<std::int64_t>(room, static_cast<std::int64_t>(length)));
     std::size_t written = 0;
     if (data != nullptr && wanted > 0) {
-        written = PositionedWrite(context.thread->PackageFile(), data, wanted, position);
+        written = context.thread->Package().WriteAt(data, wanted, position);
     }
     // Only bytes that reached the file move the position, so a failed
     // write is fetched again instead of being counted as done.
@@ -252,6 +245,14 @@ std::size_t WriteThrough(HeaderContext& context, const char* data, std::size_t a
     return consumed;
 }
 
+// How much the buffer collects before it is written: all of it, less what
+// brings a write that starts at an unaligned position (a resumed range) to
+// an aligned one, so that the writes after it can go straight to the disk.
+std::size_t FillLimit(const HeaderContext& context, const CTask& task) {
+    const auto misalignment = static_cast<std::size_t>(task.DownloadedPos % CPackageWriter::kAlignment);
+    return context.pendingCapacity - misalignment;
+}
+
 // Chunks collected and written in large pieces.
 std::size_t WriteCollected(HeaderContext& context, const char* data, std::size_t arrived, std::size_t count) {
     if (data == nullptr) return 0;
@@ -259,14 +260,15 @@ std::size_t WriteCollected(HeaderContext& context, const char* data, std::size_t
     CTask* task = context.thread->CurrentTask();
     for (;;) {
         const std::int64_t room = TaskRoom(context, *task) - static_cast<std::int64_t>(context.pendingBytes);
+        const std::size_t limit = FillLimit(context, *task);
         const std::size_t take = static_cast<std::size_t>(std::min<std::int64_t>(
             {room, static_cast<std::int64_t>(arrived - consumed),
-             static_cast<std::int64_t>(context.pendingCapacity - context.pendingBytes)}));
+             static_cast<std::int64_t>(limit - context.pendingBytes)}));
         std::memcpy(context.pending + context.pendingBytes, data + consumed, take);
         context.pendingBytes += take;
         consumed += take;
         const bool taskFull = static_cast<std::int64_t>(take) == room;
-        if (!taskFull && context.pendingBytes < context.pendingCapacity) return arrived;  // all collected
+        if (!taskFull && context.pendingBytes < limit) return arrived;  // all collected
         std::unique_lock guard(context.thread->WriteMutex());
         if (!FlushPending(context, *task)) {
             LogWriteError(*task, count, 0);
@@ -387,37 +389,29 @@ CURLcode CLibcurlTool::httpDownloadContent(const std::string& url, std::int64_t 
     HeaderContext context{curl_, thread, start, false};
     context.rangeEnd = end;
     context.taskStarted = std::chrono::steady_clock::now();
-    if (!writeBuffer_) writeBuffer_.reset(new (std::nothrow) char[kWriteBufferBytes]);
+    if (!writeBuffer_) writeBuffer_.reset(static_cast<char*>(std::aligned_alloc(CPackageWriter::kAlignment, kWriteBufferBytes)));
     if (writeBuffer_) {
         context.pending = writeBuffer_.get();
         context.pendingCapacity = kWriteBufferBytes;
     }
 
-    curl_easy_setopt(curl_, CURLOPT_HTTPHEADER, headers.get());
-    curl_easy_setopt(curl_, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl_, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl_, CURLOPT_RANGE, range.c_str());
-    curl_easy_setopt(curl_, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(curl_, CURLOPT_MAXREDIRS, 5L);
-    curl_easy_setopt(curl_, CURLOPT_WRITEFUNCTION, &CLibcurlTool::downloadFunc);
-    curl_easy_setopt(curl_, CURLOPT_WRITEDATA, &context);
-    curl_easy_setopt(curl_, CURLOPT_HEADERFUNCTION, &CLibcurlTool::HeaderCallback);
-    curl_easy_setopt(curl_, CURLOPT_HEADERDATA, &context);
-    // The time limit applies to each task of the reply, not to the whole
-    // reply, so it is kept by the progress callback.
-    curl_easy_setopt(curl_, CURLOPT_NOPROGRESS, 0L);
-    curl_easy_setopt(curl_, CURLOPT_XFERINFOFUNCTION, &CLibcurlTool::TransferProgress);
-    curl_easy_setopt(curl_, CURLOPT_XFERINFODATA, &context);
-    curl_easy_setopt(curl_, CURLOPT_BUFFERSIZE, kDownloadBufferBytes);
-    curl_easy_setopt(curl_, CURLOPT_CONNECTTIMEOUT, 3L);
-    curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYPEER, 0L);
-    const CURLcode verifyPeer = curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYPEER, 0L);
-    curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYHOST, 0L);
-    if (verifyPeer != CURLE_OK) {
-        figureError(verifyPeer);
-        return verifyPeer;
-    }
+    platform::CurlOptionSetter options(curl_);
+    options.Set(CURLOPT_HTTPHEADER, headers.get()).Set(CURLOPT_URL, url).Set(CURLOPT_RANGE, range);
+    platform::SetSharedRequestOptions(options, platform::Redirects::Follow);
+    options.Set(CURLOPT_WRITEFUNCTION, &CLibcurlTool::downloadFunc)
+        .Set(CURLOPT_WRITEDATA, &context)
+        .Set(CURLOPT_HEADERFUNCTION, &CLibcurlTool::HeaderCallback)
+        .Set(CURLOPT_HEADERDATA, &context)
+        // The time limit applies to each task of the reply, not to the
+        // whole reply, so it is kept by the progress callback.
+        .Set(CURLOPT_NOPROGRESS, 0L)
+        .Set(CURLOPT_XFERINFOFUNCTION, &CLibcurlTool::TransferProgress)
+        .Set(CURLOPT_XFERINFODATA, &context)
+        .Set(CURLOPT_BUFFERSIZE, kDownloadBufferBytes)
+        .Set(CURLOPT_CONNECTTIMEOUT, 3L);
+    if (!OptionsSet(options)) return options.Result();
     CURLcode result = curl_easy_perform(curl_);
+    LogTlsFailure(options, result);
     bool flushed = true;
     {
         // What arrived before the reply ended is as good as any other byte.
@@ -444,23 +438,13 @@ CURLcode CLibcurlTool::httpGet(const std::string& url, std::int64_t, std::int64_
     }
     curl_easy_reset(curl_);
     std::string collected;
-    curl_easy_setopt(curl_, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl_, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl_, CURLOPT_NOBODY, 1L);
-    curl_easy_setopt(curl_, CURLOPT_HEADER, 1L);
-    curl_easy_setopt(curl_, CURLOPT_TIMEOUT, 30L);
-    curl_easy_setopt(curl_, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(curl_, CURLOPT_MAXREDIRS, 5L);
-    curl_easy_setopt(curl_, CURLOPT_WRITEFUNCTION, &CLibcurlTool::writeToStream);
-    curl_easy_setopt(curl_, CURLOPT_WRITEDATA, &collected);
-    curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYPEER, 0L);
-    const CURLcode verifyPeer = curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYPEER, 0L);
-    curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYHOST, 0L);
-    if (verifyPeer != CURLE_OK) {
-        figureError(verifyPeer);
-        return verifyPeer;
-    }
+    platform::CurlOptionSetter options(curl_);
+    options.Set(CURLOPT_URL, url).Set(CURLOPT_NOBODY, 1L).Set(CURLOPT_HEADER, 1L).Set(CURLOPT_TIMEOUT, 30L);
+    platform::SetSharedRequestOptions(options, platform::Redirects::Follow);
+    options.Set(CURLOPT_WRITEFUNCTION, &CLibcurlTool::writeToStream).Set(CURLOPT_WRITEDATA, &collected);
+    if (!OptionsSet(options)) return options.Result();
     const CURLcode result = curl_easy_perform(curl_);
+    LogTlsFailure(options, result);
     if (result != CURLE_OK) figureError(result);
     long code = 0;
     curl_easy_getinfo(curl_, CURLINFO_RESPONSE_CODE, &code);
@@ -477,20 +461,18 @@ CURLcode CLibcurlTool::httpGet(const std::string& url, std::string& body, bool) 
     }
     curl_easy_reset(curl_);
     std::string collected;
-    curl_easy_setopt(curl_, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl_, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl_, CURLOPT_NOBODY, 0L);
-    curl_easy_setopt(curl_, CURLOPT_HEADER, 0L);
-    curl_easy_setopt(curl_, CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(curl_, CURLOPT_MAXREDIRS, 5L);
-    curl_easy_setopt(curl_, CURLOPT_WRITEFUNCTION, &CLibcurlTool::writeToStream);
-    curl_easy_setopt(curl_, CURLOPT_WRITEDATA, &collected);
-    curl_easy_setopt(curl_, CURLOPT_TIMEOUT, 5L);
-    curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYPEER, 0L);
-    const CURLcode verifyPeer = curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYPEER, 0L);
-    curl_easy_setopt(curl_, CURLOPT_SSL_VERIFYHOST, 0L);
-    if (verifyPeer != CURLE_OK) return verifyPeer;
+    platform::CurlOptionSetter options(curl_);
+    options.Set(CURLOPT_URL, url).Set(CURLOPT_NOBODY, 0L).Set(CURLOPT_HEADER, 0L);
+    platform::SetSharedRequestOptions(options, platform::Redirects::Follow);
+    options.Set(CURLOPT_WRITEFUNCTION, &CLibcurlTool::writeToStream)
+        .Set(CURLOPT_WRITEDATA, &collected)
+        .Set(CURLOPT_TIMEOUT, 5L);
+    if (options.Result() != CURLE_OK) {
+        LOG(INFO) << options.FailureText();
+        return options.Result();
+    }
     const CURLcode result = curl_easy_perform(curl_);
+    LogTlsFailure(options, result);
     body = std::move(collected);
     return result;
 }
@@ -502,19 +484,22 @@ CURLcode CLibcurlTool::HttpPost(const std::string& url, const std::string& body,
         LOG(INFO) << " curl easy init fail !!!";
         return CURLE_FAILED_INIT;
     }
-    CURL* curl = handle.get();
-    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl, CURLOPT_POST, 1L);
-    curl_easy_setopt(curl, CURLOPT_POSTFIELDS, body.c_str());
-    // The size is given so a body is never measured past its end.
-    curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()));
-    curl_easy_setopt(curl, CURLOPT_READFUNCTION, nullptr);
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &CLibcurlTool::appendToString);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, reply);
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 0L);
-    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 0L);
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, 8L);
-    curl_easy_setopt(curl, CURLOPT_TIMEOUT, 10L);
-    return curl_easy_perform(curl);
+    platform::CurlOptionSetter options(handle.get());
+    options.Set(CURLOPT_URL, url)
+        .Set(CURLOPT_POST, 1L)
+        .Set(CURLOPT_POSTFIELDS, body.c_str())
+        // The size is given so a body is never measured past its end.
+        .Set(CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(body.size()))
+        .Set(CURLOPT_READFUNCTION, nullptr)
+        .Set(CURLOPT_WRITEFUNCTION, &CLibcurlTool::appendToString)
+        .Set(CURLOPT_WRITEDATA, reply);
+    platform::SetSharedRequestOptions(options, platform::Redirects::Refuse);
+    options.Set(CURLOPT_CONNECTTIMEOUT, 8L).Set(CURLOPT_TIMEOUT, 10L);
+    if (options.Result() != CURLE_OK) {
+        LOG(INFO) << options.FailureText();
+        return options.Result();
+    }
+    const CURLcode result = curl_easy_perform(handle.get());
+    LogTlsFailure(options, result);
+    return result;
 }

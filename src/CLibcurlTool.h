@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -13,6 +14,9 @@
 
 class CTask;
 class IRangeDownloadThread;
+namespace platform {
+class CurlOptionSetter;
+}
 
 // Handed to the callbacks of one range download; lives on the stack for the
 // duration of the transfer.
@@ -90,8 +94,17 @@ public:
     static constexpr std::size_t kWriteBufferBytes = 512u << 10;
 
 private:
+    // True when every option was taken; otherwise logs the refusal.
+    bool OptionsSet(const platform::CurlOptionSetter& options);
+    // Logs the host and reason of a refused TLS connection.
+    static void LogTlsFailure(const platform::CurlOptionSetter& options, CURLcode result);
+
     CURL* curl_ = nullptr;
-    std::unique_ptr<char[]> writeBuffer_;
+    struct AlignedFree {
+        void operator()(char* buffer) const { std::free(buffer); }
+    };
+    // Aligned for direct writes.
+    std::unique_ptr<char, AlignedFree> writeBuffer_;
 };
 
 // The log text of a failed CURLcode (with its leading blank).

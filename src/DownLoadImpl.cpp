@@ -17,8 +17,10 @@
 #include "CDownloader.h"
 #include "DownloadSource.h"
 #include "IDownloadProgressTarget.h"
+#include "PackageWriter.h"
 #include "SingleUserLog.h"
 #include "SteadyTicks.h"
+#include "platform/FileFacts.h"
 #include "platform/Folders.h"
 #include "platform/NetworkState.h"
 
@@ -56,14 +58,12 @@ std::string Formatted(const char* format, double value) {
     return text;
 }
 
-// 0 when the file cannot be opened for reading.
-std::int64_t LocalFileSize(const std::string& path) {
-    const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (descriptor < 0) return 0;
-    struct stat facts {};
-    const std::int64_t size = fstat(descriptor, &facts) == 0 ? facts.st_size : 0;
-    close(descriptor);
-    return size;
+// True when the finished package is smaller than any product package can
+// be; a package that cannot be looked at counts as too small, and says why.
+bool PackageTooSmall(const std::string& path) {
+    const platform::SysResult<std::int64_t> size = platform::FileSize(path);
+    if (!size) LOG(INFO) << " package size unknown, errno " << size.error();
+    return !size || size.value() < kMinimumPackageBytes;
 }
 
 int ThreadCount() {
@@ -155,10 +155,17 @@ private:
         // The sum over the ranges counts one byte too many per range, so
         // completeness is judged by the ranges themselves as well.
         if (progress.downloaded < length || !complete) {
+            if (downloader_.retriesExhausted()) {
+                // Ranges that cannot be fetched: the outcome of a stall,
+                // found before the stall's minute has passed.
+                LOG(INFO) << "too long no speed: every missing range failed " << CDownloader::kMaxFailuresPerRun
+                          << " times";
+                return static_cast<int>(EnumErrorCode::NoSpeedTimeout);
+            }
             LOG(INFO) << " lenth is error, less than remote file.";
             return static_cast<int>(EnumErrorCode::LengthLessThanRemote);
         }
-        if (main_ && LocalFileSize(localPath_) < kMinimumPackageBytes) {
+        if (main_ && PackageTooSmall(localPath_)) {
             return static_cast<int>(EnumErrorCode::FileTooSmall);
         }
         if (!started) {
@@ -169,6 +176,7 @@ private:
         LOG(INFO) << " Average speed: " << Formatted("%.1fMB/s", average);
         LOG(INFO) << " Download speed range " << Formatted("%.1f MB/s", minimumSpeed_) << " - "
                   << Formatted("%.1f MB/s", maximumSpeed_);
+        LOG(INFO) << " Package writes: " << CPackageWriter::Tuner().UsageText();
         return static_cast<int>(EnumErrorCode::Success);
     }
 
@@ -241,6 +249,8 @@ int CDownLoadImpl::checkMD5(const std::string& path, const std::string& md5, con
     LOG(INFO) << " MD5 of file " << path << " is " << digest;
     // Replaced whole: a marker cut short would make the next start throw
     // away a verified package.
-    platform::WriteFileAtomically(path + ".db", tag + "###" + digest);
+    if (const platform::SysStatus marked = platform::WriteFileAtomically(path + ".db", tag + "###" + digest); !marked) {
+        LOG(INFO) << " MD5 marker not written: " << marked.step() << " errno " << marked.error();
+    }
     return !digest.empty() && (digest == md5 || digest == md5Extra) ? 1 : 0;
 }

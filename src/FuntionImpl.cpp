@@ -37,16 +37,6 @@ constexpr const char* kFirewallEntryName = "Quenrick_steup1.0.0.1";
 // E_ACCESSDENIED, what the firewall manager answers a caller without rights.
 constexpr unsigned long kAccessDenied = 0x80070005UL;
 
-// The CA file named in the settings; a relative name is taken from the
-// settings file's folder, where the installer and its settings live.
-std::string ConfiguredCaPath() {
-    const std::string configured = platform::HostsValue("CaFile");
-    if (configured.empty() || configured.front() == '/') return configured;
-    const std::string settings = platform::SettingsFilePath();
-    const auto slash = settings.rfind('/');
-    return slash == std::string::npos ? configured : settings.substr(0, slash + 1) + configured;
-}
-
 using platform::RegistryHive;
 using platform::RegistryStore;
 
@@ -301,7 +291,7 @@ bool VerifyEmbeddedSignature(const std::string& path) { return VerifyEmbeddedSig
 
 bool VerifyEmbeddedSignature(const std::string& path, const std::string& contentPath) {
     platform::SignatureTrust trust;
-    if (const std::string caPath = ConfiguredCaPath(); !caPath.empty()) trust.rootPaths.push_back(caPath);
+    if (const std::string caPath = platform::HostsFilePath("CaFile"); !caPath.empty()) trust.rootPaths.push_back(caPath);
     trust.useSystemStore = true;
     const platform::SignatureVerdict verdict = platform::CodeSignatureVerifier(trust).Verify(contentPath);
     const auto outcome = SignatureTrustResult::OutcomeOf(verdict);

@@ -5,6 +5,7 @@
 // The download thread of the download engine implements it.
 #include <mutex>
 
+class CPackageWriter;
 class CTask;
 
 class IRangeDownloadThread {
@@ -14,8 +15,8 @@ public:
     virtual CTask* CurrentTask() = 0;
     // Held around every positioned write into the package file.
     virtual std::mutex& WriteMutex() = 0;
-    // File descriptor of the shared package file, open for writing.
-    virtual int PackageFile() = 0;
+    // The shared package file, open for writing.
+    virtual CPackageWriter& Package() = 0;
 
     // A request may ask for more than the current task when the ranges after
     // it are free: once the current task is full and the reply goes on, the

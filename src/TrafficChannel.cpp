@@ -5,6 +5,7 @@
 #include <memory>
 #include <mutex>
 
+#include "Common/EmbeddedLabels.h"
 #include "platform/AsciiText.h"
 
 namespace {
@@ -70,7 +71,8 @@ ChannelTable BuildDefaultTable() {
     for (const auto& site : kKnownSites) {
         ChannelRow row;
         row.siteId = site.siteId;
-        row.baseName = site.genericName != nullptr ? site.genericName : "Channel" + std::to_string(site.siteId);
+        row.brandRow = site.genericName == nullptr;
+        row.baseName = row.brandRow ? "Channel" + std::to_string(site.siteId) : site.genericName;
         row.rule = site.rule;
         table.rows.push_back(std::move(row));
     }
@@ -82,8 +84,14 @@ std::shared_ptr<const ChannelTable> activeTable;
 
 std::shared_ptr<const ChannelTable> ActiveTable() {
     std::lock_guard lock(activeTableLock);
-    if (!activeTable) activeTable = std::make_shared<const ChannelTable>(DefaultChannelTable());
+    if (!activeTable) {
+        activeTable = std::make_shared<const ChannelTable>(ChannelTableFromConfiguration(EmbeddedConfigLabels()));
+    }
     return activeTable;
+}
+
+bool HasOwnMarker(ChannelMarkerRule rule) {
+    return rule == ChannelMarkerRule::FreeEdition || rule == ChannelMarkerRule::NetAndBing;
 }
 
 }  // namespace
@@ -99,14 +107,25 @@ const ChannelTable& DefaultChannelTable() {
     return table;
 }
 
-ChannelTable ChannelTableWithBrandData(const std::map<int, std::string>& baseNames,
-                                       const std::map<int, std::string>& brandWords) {
+std::string ChannelNameLabel(int siteId) { return "Channel_name_" + std::to_string(siteId); }
+
+std::string ChannelBrandWordLabel(int siteId) { return "Channel_brand_word_" + std::to_string(siteId); }
+
+ChannelTable ChannelTableFromConfiguration(const IConfigLabelSource& labels) {
     ChannelTable table = DefaultChannelTable();
     for (auto& row : table.rows) {
-        if (const auto name = baseNames.find(row.siteId); name != baseNames.end()) row.baseName = name->second;
-        if (const auto word = brandWords.find(row.siteId); word != brandWords.end()) row.brandWord = word->second;
+        if (!row.brandRow) continue;
+        if (auto name = labels.LabelText(ChannelNameLabel(row.siteId)); name && !name->empty()) {
+            row.baseName = std::move(*name);
+        }
+        if (HasOwnMarker(row.rule)) row.brandWord = labels.LabelText(ChannelBrandWordLabel(row.siteId)).value_or("");
     }
     return table;
+}
+
+void UseConfiguredChannelTable() {
+    std::lock_guard lock(activeTableLock);
+    activeTable.reset();
 }
 
 void SetChannelTable(ChannelTable table) {

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+class IConfigLabelSource;
+
 // "PPC", "CN" or "SEO" by site id.
 std::string TrafficClassOf(int siteId);
 
@@ -31,6 +33,9 @@ struct ChannelRow {
     // The brand word inside the row's own marker ("_" + word + "free." or
     // "_" + word + "bing."); empty: the row has no own marker.
     std::string brandWord;
+    // The base name is the maker's brand or channel name, supplied by the
+    // product configuration.
+    bool brandRow = false;
 };
 
 struct ChannelTable {
@@ -42,13 +47,22 @@ struct ChannelTable {
 // supplies them, brand rows carry the neutral name "Channel<site id>".
 const ChannelTable& DefaultChannelTable();
 
-// The built-in table with the product configuration's brand data laid over
-// it: base names and brand words by site id (unknown site ids are ignored).
-ChannelTable ChannelTableWithBrandData(const std::map<int, std::string>& baseNames,
-                                       const std::map<int, std::string>& brandWords);
+// Labels of the product configuration that carry the brand data: the base
+// name of a brand row, and the brand word inside the own marker of a row
+// that has one (site ids 66 and 84).
+std::string ChannelNameLabel(int siteId);       // "Channel_name_<site id>"
+std::string ChannelBrandWordLabel(int siteId);  // "Channel_brand_word_<site id>"
+
+// The built-in table with the brand data of the product configuration; a
+// brand row without its label keeps its neutral name.
+ChannelTable ChannelTableFromConfiguration(const IConfigLabelSource& labels);
 
 // Makes table the one ChannelNameOf uses from now on (any thread).
 void SetChannelTable(ChannelTable table);
+// Drops an installed table: ChannelNameOf reads the embedded product
+// configuration again at its next use (which start-up makes only after the
+// skin holding that configuration is in place).
+void UseConfiguredChannelTable();
 
 // The rule itself, for a given table.
 std::string ChannelNameIn(const ChannelTable& table, int siteId, const std::string& downloadUrl);

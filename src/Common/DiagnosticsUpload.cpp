@@ -13,6 +13,7 @@
 #include "Common/ZipArchiveWriter.h"
 #include "FuntionImpl.h"
 #include "SingleUserLog.h"
+#include "platform/CurlOptions.h"
 #include "platform/LocalSettings.h"
 #include "platform/Process.h"
 
@@ -185,21 +186,25 @@ int UploadLogArchive(const std::string& archivePath, const std::string& uploadNa
     const std::string address = platform::ServiceBaseUrl("LogUpload") + diagnostics::kUploadPath;
     std::string reply;
     CURL* handle = curl.get();
-    curl_easy_setopt(handle, CURLOPT_URL, address.c_str());
-    curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers.get());
-    curl_easy_setopt(handle, CURLOPT_MIMEPOST, form.get());
-    curl_easy_setopt(handle, CURLOPT_NOPROGRESS, 1L);
-    curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 0L);
-    curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 0L);
-    curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds);
-    curl_easy_setopt(handle, CURLOPT_TIMEOUT, kTotalTimeoutSeconds);
-    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_LIMIT, kLowSpeedBytesPerSecond);
-    curl_easy_setopt(handle, CURLOPT_LOW_SPEED_TIME, kLowSpeedSeconds);
-    curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, CollectReply);
-    curl_easy_setopt(handle, CURLOPT_WRITEDATA, &reply);
+    platform::CurlOptionSetter options(handle);
+    options.Set(CURLOPT_URL, address)
+        .Set(CURLOPT_HTTPHEADER, headers.get())
+        .Set(CURLOPT_MIMEPOST, form.get())
+        .Set(CURLOPT_NOPROGRESS, 1L);
+    platform::SetSharedRequestOptions(options, platform::Redirects::Refuse);
+    options.Set(CURLOPT_CONNECTTIMEOUT, kConnectTimeoutSeconds)
+        .Set(CURLOPT_TIMEOUT, kTotalTimeoutSeconds)
+        .Set(CURLOPT_LOW_SPEED_LIMIT, kLowSpeedBytesPerSecond)
+        .Set(CURLOPT_LOW_SPEED_TIME, kLowSpeedSeconds)
+        .Set(CURLOPT_WRITEFUNCTION, CollectReply)
+        .Set(CURLOPT_WRITEDATA, &reply);
+    if (options.Result() != CURLE_OK) {
+        LOG(INFO) << options.FailureText();
+        return -3;
+    }
 
     const CURLcode transfer = curl_easy_perform(handle);
+    if (const std::string tls = options.TlsFailureText(transfer); !tls.empty()) LOG(INFO) << " " << tls;
     long status = 0;
     curl_easy_getinfo(handle, CURLINFO_RESPONSE_CODE, &status);
     std::cout << "Response from server:\n" << reply << std::flush;

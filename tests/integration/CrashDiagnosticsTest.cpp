@@ -198,7 +198,8 @@ TEST_F(CrashDiagnosticsTest, ConfigTwoRelaunchesTheInstallerWhichUploadsTheLogAn
 TEST_F(CrashDiagnosticsTest, CloseDiagnosticsUploadsTheLogWithoutDumpsOverHttps) {
     DevServer server;
     ASSERT_TRUE(server.Started());
-    sandbox_.WriteSettings("[Hosts]\nLogUpload=" + server.HttpsBaseUrl() + "\n");
+    sandbox_.WriteSettings("[Hosts]\nLogUpload=" + server.HttpsBaseUrl() + "\nTlsCaFile=" +
+                           testsupport::TestTlsRoot() + "\n");
     const std::string logName = std::string(kRunName) + "_20260101000000000.log";
     WriteRunLog(logName, "closed early\n");
     WriteRunLog(logName + ".dmp", "MDMP-from-before");

@@ -44,8 +44,7 @@ Reply Fetch(const std::string& url, const Request& request = {}) {
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(curl, CURLOPT_TIMEOUT, 20L);
     curl_easy_setopt(curl, CURLOPT_PATH_AS_IS, 1L);
-    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 0L);
-    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 0L);
+    curl_easy_setopt(curl, CURLOPT_CAINFO, testsupport::TestTlsRoot().c_str());
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &Append);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &reply.body);
     curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &Append);
@@ -270,8 +269,7 @@ TEST_F(DevServerTest, LogUploadIsSavedAndItsFieldsRecorded) {
     std::string reply;
     curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
     curl_easy_setopt(curl, CURLOPT_MIMEPOST, form);
-    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 0L);
-    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 0L);
+    curl_easy_setopt(curl, CURLOPT_CAINFO, testsupport::TestTlsRoot().c_str());
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &Append);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &reply);
     EXPECT_EQ(curl_easy_perform(curl), CURLE_OK);

@@ -27,14 +27,15 @@ namespace {
 constexpr auto kStartTimeout = std::chrono::seconds(30);
 constexpr auto kStopTimeout = std::chrono::seconds(10);
 
-std::string DevServerPath() {
+std::string BinDir() {
     const char* binDir = std::getenv("ZEMBRA_BIN_DIR");
-    if (binDir != nullptr && *binDir != '\0') return std::string(binDir) + "/devserver";
+    if (binDir != nullptr && *binDir != '\0') return binDir;
     // Test programs are built into the same folder as the devserver.
     std::error_code error;
-    const auto self = std::filesystem::read_symlink("/proc/self/exe", error);
-    return (self.parent_path() / "devserver").string();
+    return std::filesystem::read_symlink("/proc/self/exe", error).parent_path().string();
 }
+
+std::string DevServerPath() { return BinDir() + "/devserver"; }
 
 bool ParseJson(const std::string& text, Json::Value& json) {
     Json::CharReaderBuilder builder;
@@ -99,6 +100,10 @@ std::string DevServerRecord::Header(const std::string& name) const {
     return "";
 }
 
+std::string TestTlsFile(const std::string& name) { return BinDir() + "/../tls/" + name; }
+
+std::string TestTlsRoot() { return TestTlsFile("ca.pem"); }
+
 DevServer::DevServer() { Start(Options{}); }
 
 DevServer::DevServer(const Options& options) { Start(options); }
@@ -111,6 +116,7 @@ void DevServer::Start(const Options& options) {
                                      "--ports-file",  portsFile,   "--files",    FilesDir(),     "--record",
                                      RecordFile(),    "--uploads", UploadsDir(), "--exit-with-parent"};
     if (!options.https) args.push_back("--no-https");
+    if (!options.tlsCert.empty()) args.insert(args.end(), {"--tls-cert", options.tlsCert, "--tls-key", options.tlsKey});
     if (!options.contentFile.empty()) {
         args.push_back("--content");
         args.push_back(options.contentFile);
@@ -190,7 +196,7 @@ std::string DevServer::HostsSection(bool https) const {
                             "ErrorReportTest", "LogUpload", "Collector", "CollectorTest", "GA4"}) {
         section += std::string(key) + "=" + secure + "\n";
     }
-    return section + "QueryTest=" + BaseUrl() + "\n";
+    return section + "QueryTest=" + BaseUrl() + "\nTlsCaFile=" + TestTlsRoot() + "\n";
 }
 
 std::string DevServer::AddFile(const std::string& urlPath, const std::string& content) const {

@@ -42,12 +42,20 @@ struct DevServerRecord {
     std::string Header(const std::string& name) const;
 };
 
+// The build's test CA (build/tls/ca.pem), which issued the devserver's certificate.
+std::string TestTlsRoot();
+// Its key and the devserver certificate's files, in the same folder.
+std::string TestTlsFile(const std::string& name);
+
 class DevServer {
 public:
     struct Options {
         bool https = true;
         std::string rulesFile;  // loaded at start (JSON array of rules)
         std::string contentFile;  // banners and links of the content service (see its README)
+        // HTTPS certificate chain and key; "" for the one the build's test CA issued.
+        std::string tlsCert;
+        std::string tlsKey;
     };
 
     DevServer();
@@ -62,14 +70,15 @@ public:
     int HttpPort() const { return httpPort_; }
     int HttpsPort() const { return httpsPort_; }
     std::string BaseUrl() const;       // "http://127.0.0.1:<port>"
-    std::string HttpsBaseUrl() const;  // "https://127.0.0.1:<port>" (self-signed certificate)
+    std::string HttpsBaseUrl() const;  // "https://127.0.0.1:<port>"
 
     std::string Dir() const { return dir_.str(); }
     std::string FilesDir() const { return dir_.str() + "/files"; }      // package hosting root
     std::string UploadsDir() const { return dir_.str() + "/uploads"; }  // saved log uploads
     std::string RecordFile() const { return dir_.str() + "/records.jsonl"; }
 
-    // Lines of a settings-file section "Hosts" that send every service to this server.
+    // Lines of a settings-file section "Hosts" that send every service to this
+    // server and trust the test CA (TlsCaFile).
     std::string HostsSection(bool https = true) const;
 
     // A file served at urlPath ("/pkg/a.exe"); returns its local path.

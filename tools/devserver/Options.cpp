@@ -18,7 +18,8 @@ std::string UsageText() {
     return "usage: devserver [--host ADDR] [--port N] [--https-port N] [--no-https]\n"
            "                 [--ports-file FILE] [--files DIR] [--record FILE] [--rules FILE]\n"
            "                 [--content FILE]\n"
-           "                 [--uploads DIR] [--cert-out FILE] [--package-path PATH]\n"
+           "                 [--uploads DIR] [--package-path PATH]\n"
+           "                 [--tls-cert CHAIN.pem --tls-key KEY.pem]\n"
            "                 [--threads N] [--exit-with-parent]\n"
            "Port 0 (the default) lets the system pick a free port; the chosen ports are\n"
            "printed and written to the ports file.\n";
@@ -56,7 +57,8 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
         else if (name == "--rules") ok = value(options.rulesFile);
         else if (name == "--content") ok = value(options.contentFile);
         else if (name == "--uploads") ok = value(options.uploadsDir);
-        else if (name == "--cert-out") ok = value(options.certFile);
+        else if (name == "--tls-cert") ok = value(options.tlsCert);
+        else if (name == "--tls-key") ok = value(options.tlsKey);
         else if (name == "--package-path") ok = value(options.packagePath);
         else if (name == "--threads") ok = number(options.threads);
         else if (name == "--exit-with-parent") options.exitWithParent = true;
@@ -67,6 +69,10 @@ std::optional<Options> ParseOptions(const std::vector<std::string>& args, std::s
         if (!ok) return std::nullopt;
     }
     if (options.threads < 1) options.threads = 1;
+    if (options.tlsCert.empty() != options.tlsKey.empty()) {
+        error = "--tls-cert and --tls-key go together";
+        return std::nullopt;
+    }
     return options;
 }
 

@@ -17,7 +17,8 @@ struct Options {
     std::string rulesFile;    // rules loaded at start and on POST /__control/reload
     std::string contentFile;  // banners and links of the content service; "" for the defaults
     std::string uploadsDir;   // where uploaded log archives are saved
-    std::string certFile;     // where the generated certificate is written (PEM), optional
+    std::string tlsCert;      // certificate chain (PEM) to serve; "" for build/tls/server.pem
+    std::string tlsKey;       // its private key (PEM); "" for build/tls/server-key.pem
     std::string packagePath = "/downloads/extra/zembramorvanta_zembram.exe";
     int threads = 64;
     bool exitWithParent = false;

@@ -6,6 +6,7 @@
 #include <iostream>
 #include <memory>
 #include <thread>
+#include <utility>
 
 #include <httplib.h>
 #include <pthread.h>
@@ -16,7 +17,6 @@
 #include "Options.h"
 #include "RequestRecorder.h"
 #include "RuleBook.h"
-#include "SelfSignedCertificate.h"
 #include "ServiceRouter.h"
 #include "StopFlag.h"
 
@@ -62,6 +62,15 @@ bool WriteFileAtomically(const std::string& path, const std::string& text) {
         if (!out) return false;
     }
     return std::rename(temporary.c_str(), path.c_str()) == 0;
+}
+
+// The certificate chain and key to serve: those given, else the ones the
+// build's test CA issued (build/tls, next to build/bin).
+std::pair<std::string, std::string> TlsIdentity(const Options& options) {
+    if (!options.tlsCert.empty()) return {options.tlsCert, options.tlsKey};
+    std::error_code ignored;
+    const auto folder = std::filesystem::read_symlink("/proc/self/exe", ignored).parent_path() / ".." / "tls";
+    return {(folder / "server.pem").string(), (folder / "server-key.pem").string()};
 }
 
 void PrepareFolders(Options& options) {
@@ -133,16 +142,14 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    std::unique_ptr<SelfSignedCertificate> certificate;
     std::unique_ptr<TlsServer> tls;
     if (options.https) {
-        certificate = std::make_unique<SelfSignedCertificate>();
-        if (certificate->Valid()) tls = std::make_unique<TlsServer>(certificate->Certificate(), certificate->Key());
-        if (!tls || !tls->is_valid()) {
-            std::cerr << "devserver: cannot set up TLS\n";
+        const auto [chain, key] = TlsIdentity(options);
+        tls = std::make_unique<TlsServer>(chain.c_str(), key.c_str());
+        if (!tls->is_valid()) {
+            std::cerr << "devserver: cannot set up TLS with " << chain << " and " << key << "\n";
             return 1;
         }
-        if (!options.certFile.empty()) WriteFileAtomically(options.certFile, certificate->CertificatePem());
         Configure(*tls, options);
         router.Install(*tls, "https", ports.https);
         ports.https = Bind(*tls, options, options.httpsPort);

@@ -3,12 +3,16 @@
 //
 //   zembra-download [--aux] [--any-network] [--log FILE] URL PATH
 //       downloads URL into PATH (resuming from PATH.xml); prints
-//       "result N" and "cdn REPORT"; exits 0 on success, else with N.
+//       "result N", "cdn REPORT" and "writes" with how the package was
+//       written; exits 0 on success, else with N.
 //       --aux downloads as an auxiliary file; --any-network skips the
-//       check for a network interface besides loopback.
+//       check for a network interface besides loopback; --write-strategy
+//       N (0 page calls, 1 64 KiB calls, 2 whole-buffer calls, 3 direct)
+//       writes every piece that way instead of measuring.
 //   zembra-download [--log FILE] --md5 PATH [EXPECTED]
 //       prints the MD5 of PATH; exits 0 when it equals EXPECTED (or none given).
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -18,6 +22,7 @@
 
 #include "DownLoadImpl.h"
 #include "EnumErrorCode.h"
+#include "PackageWriter.h"
 
 namespace {
 
@@ -34,7 +39,7 @@ void ConfigureLog(const std::string& file) {
 
 int Usage() {
     std::fprintf(stderr,
-                 "usage: zembra-download [--aux] [--any-network] [--log FILE] URL PATH\n"
+                 "usage: zembra-download [--aux] [--any-network] [--write-strategy N] [--log FILE] URL PATH\n"
                  "       zembra-download [--log FILE] --md5 PATH [EXPECTED]\n");
     return 2;
 }
@@ -51,6 +56,10 @@ int main(int argc, char** argv) {
             main = false;
         } else if (std::strcmp(argv[i], "--any-network") == 0) {
             CDownLoadImpl::SetNetworkCheck([] { return true; });
+        } else if (std::strcmp(argv[i], "--write-strategy") == 0 && i + 1 < argc) {
+            const int strategy = std::atoi(argv[++i]);
+            if (strategy < 0 || strategy >= kWriteStrategyCount) return Usage();
+            CPackageWriter::ForceStrategy(static_cast<WriteStrategy>(strategy));
         } else if (std::strcmp(argv[i], "--md5") == 0) {
             md5 = true;
         } else if (std::strcmp(argv[i], "--log") == 0 && i + 1 < argc) {
@@ -70,7 +79,8 @@ int main(int argc, char** argv) {
     curl_global_init(CURL_GLOBAL_ALL);
     std::string cdnReport;
     const int result = CDownLoadImpl::SuperDownloadFile(operands[0], operands[1], cdnReport, main);
-    std::printf("result %d\ncdn %s\n", result, cdnReport.c_str());
+    std::printf("result %d\ncdn %s\nwrites %s\n", result, cdnReport.c_str(),
+                CPackageWriter::Tuner().UsageText().c_str());
     std::fflush(stdout);
     curl_global_cleanup();
     return result == static_cast<int>(EnumErrorCode::Success) ? 0 : result;

@@ -60,7 +60,10 @@ TEST(FoldersTest, AtomicWriteReplacesWholeFileAndLeavesNoTemporary) {
     ASSERT_TRUE(platform::WriteFileAtomically(path, "second"));
     EXPECT_EQ(ReadFile(path), "second");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1);
-    EXPECT_FALSE(platform::WriteFileAtomically(dir.str() + "/missing/folder/file", "x"));
+    const platform::SysStatus failed = platform::WriteFileAtomically(dir.str() + "/missing/folder/file", "x");
+    EXPECT_FALSE(failed);
+    EXPECT_STREQ(failed.step(), "open");
+    EXPECT_EQ(failed.error(), ENOENT);
 }
 
 TEST(FoldersTest, ConcurrentAtomicWritersNeverLeaveAMixedFile) {

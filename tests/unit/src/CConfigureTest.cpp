@@ -13,6 +13,7 @@
 #include "support/DevServerSuite.h"
 #include "support/LogCapture.h"
 #include "support/TempDir.h"
+#include "support/TestCertificates.h"
 
 using testsupport::DevServer;
 using testsupport::LogCapture;
@@ -177,7 +178,8 @@ protected:
 
     void WriteSettings(const std::string& settings, const std::string& global, const std::string& regional) {
         dir_.WriteFile("qk_downloader.cfg", settings + "[Hosts]\nQueryGlobal=" + global + "\nQueryRegional=" +
-                                                regional + "\nQueryTest=" + server_->BaseUrl() + "\n");
+                                                regional + "\nQueryTest=" + server_->BaseUrl() + "\nTlsCaFile=" +
+                                                testsupport::TestTlsRoot() + "\n");
     }
 
     void ReplyWith(const Json::Value& fields) {
@@ -253,6 +255,23 @@ TEST_F(ConfigureQueryTest, RegionalHostAfterTheGlobalOneFails) {
     EXPECT_TRUE(log.Contains(" GetCbsInfo New interface V2(Async com): 7, 0, "));
     EXPECT_EQ(configure_.getDownloadInfoXml(false, true), 1);
     EXPECT_TRUE(log.Contains(" GetCbsInfo New interface V2(Async cn): 0, "));
+    EXPECT_EQ(Queries().size(), 1u);
+}
+
+TEST_F(ConfigureQueryTest, RegionalHostAfterTheGlobalOneShowsAnExpiredCertificate) {
+    const auto expired = testsupport::MakeServerCertificate(dir_.str(), testsupport::CertificateKind::Expired);
+    DevServer::Options options;
+    options.tlsCert = expired.chain;
+    options.tlsKey = expired.key;
+    const DevServer untrusted(options);
+    ASSERT_TRUE(untrusted.Started());
+    WriteSettings("", untrusted.HttpsBaseUrl(), server_->HttpsBaseUrl());
+    LogCapture log;
+    EXPECT_EQ(configure_.getDownloadInfoXml(false, false), 0);
+    EXPECT_TRUE(log.Contains(" GetCbsInfo New interface V2(Async com): 60, 0, "));
+    EXPECT_TRUE(log.Contains(" TLS failure at 127.0.0.1: "));
+    EXPECT_EQ(configure_.getDownloadInfoXml(false, true), 1);
+    EXPECT_TRUE(untrusted.Records().empty());
     EXPECT_EQ(Queries().size(), 1u);
 }
 

@@ -12,6 +12,7 @@
 #include "CLibcurlTool.h"
 #include "CTask.h"
 #include "IRangeDownloadThread.h"
+#include "PackageWriter.h"
 #include "support/DevServerSuite.h"
 #include "support/LogCapture.h"
 #include "support/TempDir.h"
@@ -30,15 +31,15 @@ constexpr std::int64_t kPackageSize = 10485760;  // two full ranges and a remain
 // and a package file shared with any other such thread.
 class PackageWriter : public IRangeDownloadThread {
 public:
-    PackageWriter(int fd, std::mutex& mutex) : fd_(fd), mutex_(mutex) {}
+    PackageWriter(int fd, std::mutex& mutex) : package_(fd, ""), mutex_(mutex) {}
     CTask* CurrentTask() override { return &task; }
     std::mutex& WriteMutex() override { return mutex_; }
-    int PackageFile() override { return fd_; }
+    CPackageWriter& Package() override { return package_; }
 
     CTask task;
 
 private:
-    int fd_;
+    CPackageWriter package_;
     std::mutex& mutex_;
 };
 
@@ -90,6 +91,9 @@ protected:
     }
 
     TempDir dir_;
+    // HTTPS requests trust the devserver's test CA.
+    testsupport::ScopedEnv settings_{"ZEMBRA_SETTINGS_FILE",
+                                     dir_.WriteFile("qk_downloader.cfg", server_->HostsSection())};
     std::string packagePath_;
     int fd_ = -1;
     std::mutex mutex_;

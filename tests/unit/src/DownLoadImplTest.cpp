@@ -230,9 +230,10 @@ TEST_F(SuperDownloadFileTest, WholeBodyInsteadOfARangeIsRefused) {
     const std::string path = Serve(10 * kMiB);
     server_->SetRule(R"({"path": ")" + path + R"(", "method": "GET", "ignoreRange": true})");
     LogCapture log;
-    EXPECT_EQ(Download(server_->BaseUrl() + path), Code(EnumErrorCode::LengthLessThanRemote));
+    // Ranges that cannot be fetched end the call as a stall does, without waiting for it.
+    EXPECT_EQ(Download(server_->BaseUrl() + path), Code(EnumErrorCode::NoSpeedTimeout));
     EXPECT_TRUE(log.Contains(" HeaderCallback error0: http_code is 200"));
-    EXPECT_TRUE(log.Contains(" lenth is error, less than remote file."));
+    EXPECT_TRUE(log.Contains("too long no speed: every missing range failed 4 times"));
     // Each range is tried four times (alone or with its neighbour), then left for the next call.
     EXPECT_GE(RangesAsked(path).size(), 4u);
     EXPECT_LE(RangesAsked(path).size(), 8u);
@@ -242,7 +243,7 @@ TEST_F(SuperDownloadFileTest, WrongTotalInTheReplyIsRefused) {
     const std::string path = Serve(10 * kMiB, ".bin");
     server_->SetRule(R"({"path": ")" + path + R"(", "method": "GET", "contentRangeTotal": 999})");
     LogCapture log;
-    EXPECT_EQ(Download(server_->BaseUrl() + path), Code(EnumErrorCode::LengthLessThanRemote));
+    EXPECT_EQ(Download(server_->BaseUrl() + path), Code(EnumErrorCode::NoSpeedTimeout));
     EXPECT_TRUE(log.Contains(" HeaderCallback error1: 10485760 != "));
 }
 

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <thread>
 #include <vector>
 
@@ -65,6 +66,27 @@ std::string DriverPath() {
     return (bin != nullptr ? std::string(bin) + "/" : platform::CurrentExecutableDir()) + "zembra-download";
 }
 
+// The driver's exit code, or -1 when it did not end in time.
+int RunToTheEnd(const std::vector<std::string>& argv) {
+    const pid_t child = platform::SpawnProcess(argv);
+    if (child <= 0) return -1;
+    const auto waited = platform::WaitForProcess(child, 120000);
+    if (!waited.exited) platform::TerminateProcess(child);
+    return waited.exited ? waited.exitCode : -1;
+}
+
+// Every byte a task file claims is in the package, as the server has it.
+void ExpectClaimsHeld(const std::vector<Claim>& claims, const std::string& package) {
+    const std::string bytes = ReadFile(package);
+    for (const Claim& claim : claims) {
+        ASSERT_LE(claim.end, static_cast<std::int64_t>(bytes.size())) << "claims bytes the package does not hold";
+        const auto length = static_cast<std::size_t>(claim.end - claim.first);
+        EXPECT_TRUE(bytes.compare(static_cast<std::size_t>(claim.first), length,
+                                  DevServer::PatternBytes(static_cast<std::uint64_t>(claim.first), length)) == 0)
+            << "bytes " << claim.first << "-" << claim.end - 1 << " are claimed but wrong";
+    }
+}
+
 class DownloadResumeTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -97,6 +119,11 @@ protected:
         server_.ClearRules();
         server_.ClearRecords();
         return ClaimsOf(ReadFile(package + ".xml"), &done);
+    }
+
+    // Slow enough for ranges to finish, and be saved, one after the other.
+    void SlowDown() const {
+        server_.SetRule(R"({"path": ")" + std::string(kPath) + R"(", "method": "GET", "rateBytesPerSecond": 8388608})");
     }
 
     static constexpr const char* kPath = "/resume/package.exe";
@@ -139,6 +166,62 @@ TEST_F(DownloadResumeTest, KilledDownloadAsksOnlyForWhatWasMissing) {
         }
         EXPECT_GT(requests, 0u);
     }
+}
+
+TEST_F(DownloadResumeTest, DownloadThatExitsAtOnceHasSavedEveryRange) {
+    for (int run = 0; run < 3; ++run) {
+        SCOPED_TRACE("run " + std::to_string(run));
+        const std::string package = dir_.str() + "/exits" + std::to_string(run) + ".exe";
+        ASSERT_EQ(RunToTheEnd({DriverPath(), "--any-network", server_.BaseUrl() + kPath, package}), 0);
+        int done = 0;
+        ClaimsOf(ReadFile(package + ".xml"), &done);
+        EXPECT_EQ(done, static_cast<int>(kSize / (4 * kMiB))) << "the last save was lost at exit";
+
+        server_.ClearRecords();
+        ASSERT_EQ(RunToTheEnd({DriverPath(), "--any-network", server_.BaseUrl() + kPath, package}), 0);
+        for (const auto& record : server_.RecordsFor(kPath)) {
+            EXPECT_NE(record.method, "GET") << "fetched again: " << record.Header("Range");
+        }
+    }
+}
+
+TEST_F(DownloadResumeTest, FullDiskNeverGetsARangeMarkedDoneWithoutItsBytes) {
+    // A tmpfs of 32 MiB, 16 MiB of it taken (a package longer than the
+    // disk would not even be started), in a mount namespace of the driver's
+    // own; what it holds is copied out before the namespace goes away.
+    const std::string disk = dir_.str() + "/disk";
+    const std::string copy = dir_.str() + "/copy";
+    std::filesystem::create_directories(disk);
+    std::filesystem::create_directories(copy);
+    const char* script =
+        "mount -t tmpfs -o size=32m tmpfs \"$1\" || exit 201\n"
+        "head -c 16777216 /dev/zero >\"$1/taken\" || exit 202\n"
+        "\"$2\" --any-network \"$3\" \"$1/package.exe\"; result=$?\n"
+        "cp \"$1\"/package.exe* \"$4\"/ 2>/dev/null\n"
+        "exit $result\n";
+    SlowDown();
+    const int result = RunToTheEnd({"/usr/bin/unshare", "-rm", "/bin/sh", "-c", script, "sh", disk, DriverPath(),
+                                    server_.BaseUrl() + kPath, copy});
+    if (result == 1 || result == 201) GTEST_SKIP() << "no private tmpfs here (user namespaces not allowed)";
+    EXPECT_EQ(result, static_cast<int>(EnumErrorCode::NoSpeedTimeout)) << "ranges that cannot be written";
+    int done = 0;
+    const std::vector<Claim> claims = ClaimsOf(ReadFile(copy + "/package.exe.xml"), &done);
+    EXPECT_FALSE(claims.empty()) << "ranges finished before the disk was full";
+    ExpectClaimsHeld(claims, copy + "/package.exe");
+}
+
+TEST_F(DownloadResumeTest, PackageThatStopsTakingWritesNeverGetsARangeMarkedDoneWithoutItsBytes) {
+    // Writes past 12 MiB fail (file size limit, its signal ignored).
+    const std::string package = dir_.str() + "/limited.exe";
+    SlowDown();
+    const int result = RunToTheEnd({"/bin/sh", "-c", "trap '' XFSZ; exec prlimit --fsize=12582912 -- \"$@\"", "sh",
+                                    DriverPath(), "--any-network", server_.BaseUrl() + kPath, package});
+    EXPECT_EQ(result, static_cast<int>(EnumErrorCode::NoSpeedTimeout));
+    int done = 0;
+    const std::vector<Claim> claims = ClaimsOf(ReadFile(package + ".xml"), &done);
+    EXPECT_FALSE(claims.empty());
+    ExpectClaimsHeld(claims, package);
+    for (const Claim& claim : claims) EXPECT_LE(claim.end, 12582912);
 }
 
 }  // namespace

@@ -129,7 +129,7 @@ TEST_F(DownloadSourceTest, EndpointFollowsTestEnv) {
 TEST_F(DownloadSourceTest, ReportIsPostedAndTheReplyLogged) {
     testsupport::DevServer server;
     ASSERT_TRUE(server.Started());
-    // Over https with the devserver's self-signed certificate: reports do not check certificates.
+    // Over verified https: the settings trust the test CA that issued the devserver's certificate.
     Settings(server.HostsSection(true));
     EXPECT_EQ(SendErrorReport(77, Md5FailCode(1), "https://q.example/query?a=1", "https://d.example/zm.exe"), 0);
     const auto records = server.WaitForRecords("/api/exception/send", 1);

@@ -2,6 +2,7 @@
 
 #include "Common/EmbeddedLabels.h"
 #include "Common/wWndMain.h"
+#include "TrafficChannel.h"
 #include "platform/EmbeddedResources.h"
 #include "uitoolkit/markup/MarkupDoc.h"
 #include "uitoolkit/markup/SkinArchive.h"
@@ -34,6 +35,13 @@ TEST_F(EmbeddedLabelsTest, LabelsAreFoundByName) {
     EXPECT_EQ(labels.LabelText("InstallTimeout").value_or(""), "240");
     EXPECT_EQ(labels.LabelText("Md5").value_or("missing"), "");
     EXPECT_FALSE(labels.LabelText("product_url_arabic").has_value()) << "a label absent from the file";
+}
+
+TEST_F(EmbeddedLabelsTest, ShippedBrandDataIsNeutralPlaceholders) {
+    UseConfiguredChannelTable();
+    EXPECT_EQ(ChannelNameOf(2, "https://d.example/zm_bing_.exe"), "Channel2-Bing");
+    EXPECT_EQ(ChannelNameOf(66, "https://d.example/zm_brandfree.exe"), "Channel66Free") << "read from the file";
+    UseConfiguredChannelTable();
 }
 
 TEST(EmbeddedLabelsWithoutSkinTest, MissingSkinGivesNoLabels) {

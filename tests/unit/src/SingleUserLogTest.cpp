@@ -5,7 +5,9 @@
 
 #include <easylogging++.h>
 
+#include "Common/EmbeddedLabels.h"
 #include "SingleUserLog.h"
+#include "TrafficChannel.h"
 #include "reportsdk/IWebLog.h"
 #include "reportsdk/JsonText.h"
 #include "support/TempDir.h"
@@ -227,6 +229,37 @@ TEST_F(LoggerFixture, Ga4TailCarriesEveryDimension) {
     EXPECT_NE(library.Calls("ga4").back().text.find("&ep.cd8=0"), std::string::npos);
     noCountry.AddUserLogEvent("PC", "SysOS", "x", false);
     EXPECT_NE(library.Calls("ga4").back().text.find("&ep.cd5=Unknown&ep.cd6=Unknown&"), std::string::npos);
+}
+
+TEST_F(LoggerFixture, ConfiguredBrandDataNamesTheChannelOfEveryRuleKind) {
+    SetChannelTable(ChannelTableFromConfiguration(EmbeddedConfigLabels(LabelList{
+        {"Channel_name_1", "Home"}, {"Channel_name_74", "Acme"}, {"Channel_name_8", "AcmeAds"},
+        {"Channel_name_61", "Acme"}, {"Channel_name_66", "Acme"}, {"Channel_brand_word_66", "acme"},
+        {"Channel_name_84", "Acme"}, {"Channel_brand_word_84", "acme"}})));
+    struct Site {
+        int id;
+        const char* url;
+        const char* channel;
+    };
+    const Site sites[] = {
+        {1, "https://d.example/zm.exe", "Home"},                // no marker rule
+        {74, "https://d.example/zm_Yahoo_.exe", "Acme-Yahoo"},  // search engines
+        {8, "https://d.example/zm_bing_.exe", "AcmeAds-Bing"},  // Bing only
+        {61, "https://d.example/zm_online.exe", "AcmeOnline"},  // online
+        {66, "https://d.example/zm_acmefree.exe", "AcmeFree"},  // free edition, on the configured word
+        {84, "https://d.example/zm_acmebing.exe", "AcmeNet-Bing"},  // net and Bing, on the configured word
+    };
+    UserLogEnvironment environment = Environment();
+    environment.channelName = ChannelNameOf;
+    for (const Site& site : sites) {
+        CSingleUserLog logger(environment);
+        logger.InitUserLog(499, site.id, "1.0.0.0", "Zembra Morvanta", site.url, false, 8656);
+        logger.AddUserLogEvent("PC", "SysOS", "x", false);
+        EXPECT_NE(library.Calls("ga4").back().text.find("&ep.cd3=" + std::string(site.channel) + "&"),
+                  std::string::npos)
+            << site.id;
+    }
+    UseConfiguredChannelTable();
 }
 
 TEST_F(LoggerFixture, StepAndParameterEventsCarryTheCommonFields) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "Common/EmbeddedLabels.h"
 #include "TrafficChannel.h"
 
 namespace {
@@ -27,12 +28,20 @@ TEST(ChannelNameTest, GenericRowsAndTheTableSize) {
 
 class BrandedChannelTest : public ::testing::Test {
 protected:
-    ChannelTable table_ = ChannelTableWithBrandData(
-        {{2, "Acme"}, {8, "AcmeAds"}, {61, "Acme"}, {66, "Acme"}, {74, "Acme"}, {84, "Acme"}, {206, "Partner"},
-         {9999, "ignored"}},
-        {{66, "AcMe"}, {84, "acme"}});
+    ChannelTable table_ = ChannelTableFromConfiguration(EmbeddedConfigLabels(LabelList{
+        {"Channel_name_2", "Acme"}, {"Channel_name_8", "AcmeAds"}, {"Channel_name_61", "Acme"},
+        {"Channel_name_66", "Acme"}, {"Channel_name_74", "Acme"}, {"Channel_name_84", "Acme"},
+        {"Channel_name_206", "Partner"}, {"Channel_name_6", "not a brand row"}, {"Channel_name_9999", "ignored"},
+        {"Channel_brand_word_66", "AcMe"}, {"Channel_brand_word_84", "acme"}, {"Channel_brand_word_2", "ignored"}}));
     std::string Name(int siteId, const std::string& url) const { return ChannelNameIn(table_, siteId, url); }
 };
+
+TEST_F(BrandedChannelTest, OnlyBrandRowsTakeConfiguredData) {
+    EXPECT_EQ(Name(6, "u"), "Tool");
+    EXPECT_EQ(Name(9999, "u"), "9999");
+    EXPECT_EQ(Name(2, "https://h/p/zm_ignoredfree.exe"), "Acme");
+    EXPECT_EQ(Name(1, "u"), "Channel1") << "a brand row without its label keeps its neutral name";
+}
 
 TEST_F(BrandedChannelTest, SearchEngineMarkersBingFirst) {
     EXPECT_EQ(Name(74, "https://dl.example.com/setup_Bing_x.exe"), "Acme-Bing");  // lower-cased first
@@ -68,9 +77,9 @@ TEST(ChannelNameTest, WithoutBrandDataTheRulesStillWork) {
 }
 
 TEST(ChannelNameTest, InstalledTableIsUsedEverywhere) {
-    SetChannelTable(ChannelTableWithBrandData({{1, "Home"}}, {}));
+    SetChannelTable(ChannelTableFromConfiguration(EmbeddedConfigLabels(LabelList{{"Channel_name_1", "Home"}})));
     EXPECT_EQ(ChannelNameOf(1, "u"), "Home");
-    SetChannelTable(DefaultChannelTable());
+    UseConfiguredChannelTable();
     EXPECT_EQ(ChannelNameOf(1, "u"), "Channel1");
 }
 
