@@ -18,12 +18,6 @@ SysResult<std::int64_t> FileSize(const std::string& path) {
     return static_cast<std::int64_t>(facts.st_size);
 }
 
-SysResult<std::int64_t> OpenFileSize(int descriptor) {
-    struct stat facts {};
-    if (fstat(descriptor, &facts) != 0) return SysResult<std::int64_t>::Failure(errno);
-    return static_cast<std::int64_t>(facts.st_size);
-}
-
 SysResult<std::int64_t> FileSystemCapacity(const std::string& path) {
     struct statvfs facts {};
     if (statvfs(ParentFolder(path).c_str(), &facts) != 0) return SysResult<std::int64_t>::Failure(errno);

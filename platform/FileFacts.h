@@ -12,8 +12,6 @@ namespace platform {
 std::string ParentFolder(const std::string& path);
 // The size of the file at path (ENOENT when there is none).
 SysResult<std::int64_t> FileSize(const std::string& path);
-// The size of the open file.
-SysResult<std::int64_t> OpenFileSize(int descriptor);
 // How many bytes the file system holding path can store in all.
 SysResult<std::int64_t> FileSystemCapacity(const std::string& path);
 

@@ -389,7 +389,9 @@ CURLcode CLibcurlTool::httpDownloadContent(const std::string& url, std::int64_t 
     HeaderContext context{curl_, thread, start, false};
     context.rangeEnd = end;
     context.taskStarted = std::chrono::steady_clock::now();
-    if (!writeBuffer_) writeBuffer_.reset(static_cast<char*>(std::aligned_alloc(CPackageWriter::kAlignment, kWriteBufferBytes)));
+    if (!writeBuffer_) {
+        writeBuffer_.reset(static_cast<char*>(std::aligned_alloc(CPackageWriter::kAlignment, kWriteBufferBytes)));
+    }
     if (writeBuffer_) {
         context.pending = writeBuffer_.get();
         context.pendingCapacity = kWriteBufferBytes;

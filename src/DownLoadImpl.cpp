@@ -219,13 +219,17 @@ int CDownLoadImpl::SuperDownloadFile(const std::string& url, const std::string& 
 std::string CDownLoadImpl::FileMd5(const std::string& path) {
     std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(), &EVP_MD_CTX_free);
     if (!context || EVP_DigestInit_ex(context.get(), EVP_md5(), nullptr) != 1) return {};
+    // A file that cannot be read is digested as far as it could be read
+    // (no further than its start when it cannot be opened), and says why.
     const int descriptor = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0) LOG(INFO) << " MD5 of " << path << ": cannot open, errno " << errno;
     if (descriptor >= 0) {
         posix_fadvise(descriptor, 0, 0, POSIX_FADV_SEQUENTIAL);
         std::unique_ptr<unsigned char[]> piece(new unsigned char[kDigestPiece]);
         for (;;) {
             const ssize_t got = read(descriptor, piece.get(), kDigestPiece);
             if (got < 0 && errno == EINTR) continue;
+            if (got < 0) LOG(INFO) << " MD5 of " << path << ": read failed, errno " << errno;
             if (got <= 0) break;
             EVP_DigestUpdate(context.get(), piece.get(), static_cast<std::size_t>(got));
         }

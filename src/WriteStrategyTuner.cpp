@@ -21,16 +21,11 @@ std::size_t CWriteStrategyTuner::CallBytes(WriteStrategy strategy, std::size_t b
 }
 
 double CWriteStrategyTuner::Score(const Samples& samples) const {
+    // The cheapest: a write slowed down because its thread lost the
+    // processor says nothing about the strategy.
     const auto taken = static_cast<std::size_t>(std::min(samples.count, kWindow));
-    std::array<double, kWindow> sorted = samples.nsPerByte;
-    // Insertion sort of at most eight values.
-    for (std::size_t i = 1; i < taken; ++i) {
-        for (std::size_t j = i; j > 0 && sorted[j] < sorted[j - 1]; --j) std::swap(sorted[j], sorted[j - 1]);
-    }
-    // The lower quartile: a write slowed down because its thread lost the
-    // processor says nothing about the strategy, and most such slowdowns
-    // fall into the upper part.
-    return sorted[taken / 4];
+    if (taken == 0) return 0;
+    return *std::min_element(samples.nsPerByte.begin(), samples.nsPerByte.begin() + static_cast<std::ptrdiff_t>(taken));
 }
 
 WriteStrategy CWriteStrategyTuner::Choose(bool directAvailable) {
@@ -78,14 +73,16 @@ std::array<std::int64_t, kWriteStrategyCount> CWriteStrategyTuner::BytesWritten(
 
 std::string CWriteStrategyTuner::UsageText() const {
     const auto bytes = BytesWritten();
+    std::lock_guard guard(lock_);
     std::int64_t total = 0;
     for (const std::int64_t part : bytes) total += part;
     std::string text;
     for (int i = 0; i < kWriteStrategyCount; ++i) {
         if (bytes[static_cast<std::size_t>(i)] == 0) continue;
-        char share[96];
-        std::snprintf(share, sizeof share, "%s%s %.1f%%", text.empty() ? "" : ", ", kNames[i],
-                      100.0 * static_cast<double>(bytes[static_cast<std::size_t>(i)]) / static_cast<double>(total));
+        char share[128];
+        std::snprintf(share, sizeof share, "%s%s %.1f%% (%.2f ns/B)", text.empty() ? "" : ", ", kNames[i],
+                      100.0 * static_cast<double>(bytes[static_cast<std::size_t>(i)]) / static_cast<double>(total),
+                      Score(samples_[i]));
         text += share;
     }
     return text;

@@ -41,14 +41,16 @@ public:
     static std::size_t CallBytes(WriteStrategy strategy, std::size_t bufferBytes);
 
 private:
-    static constexpr int kWindow = 8;
+    // Costs change as the machine runs (a page cache that used up its warm
+    // memory, a disk that fills its cache): only the newest samples count.
+    static constexpr int kWindow = 3;
     struct Samples {
         std::array<double, kWindow> nsPerByte{};
         int count = 0;           // samples ever taken
         std::int64_t lastTaken = 0;  // choice number of the newest sample
         std::int64_t bytes = 0;
     };
-    double Score(const Samples& samples) const;  // lower quartile of the window
+    double Score(const Samples& samples) const;  // the cheapest of the newest samples
 
     mutable std::mutex lock_;
     std::array<Samples, kWriteStrategyCount> samples_{};
