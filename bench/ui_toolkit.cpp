@@ -74,7 +74,7 @@ int main() {
     const auto engineStart = Clock::now();
     {
         ZembraUI::CTextRenderer renderer;
-        renderer.LineHeight(ZembraUI::FontSpec{});
+        renderer.LineHeight(ZembraUI::FontInfo{});
     }
     std::printf("text engine start-up (once per process): %.2f ms\n", Milliseconds(Clock::now() - engineStart));
 

@@ -14,7 +14,7 @@ struct LoadedImage;
 struct UIRect;
 struct UISize;
 struct UIPoint;
-struct FontSpec;
+struct FontInfo;
 class CTextRenderer;
 class CPaintSurface;
 class IImageSource;

@@ -87,7 +87,7 @@ void LogRuntimeFolder() {
         LOG(INFO) << " Runtime folder: " << folder.path;
 }
 
-// Steps 8 and 9: false when another wizard for this product owns the run.
+// The single-instance guard: false when another wizard for this product owns the run.
 bool ClaimSingleInstance(const StartupLabels& labels) {
     LogRuntimeFolder();
     const bool autoRun = platform::IsAutoRun();

@@ -21,14 +21,14 @@ namespace Style = ZembraUI::TextStyle;
 
 class FuzzFonts : public ZembraUI::IFontSource {
 public:
-    const ZembraUI::FontSpec& FontAt(int index) const override {
+    const ZembraUI::FontInfo& FontAt(int index) const override {
         return index >= 0 && index < 3 ? fonts_[index] : defaultFont_;
     }
-    const ZembraUI::FontSpec& DefaultFont() const override { return defaultFont_; }
+    const ZembraUI::FontInfo& DefaultFont() const override { return defaultFont_; }
 
 private:
-    ZembraUI::FontSpec fonts_[3] = {{"", 12}, {"", 20, true}, {"Serif", 9, false, true, true}};
-    ZembraUI::FontSpec defaultFont_{"", 12};
+    ZembraUI::FontInfo fonts_[3] = {{"", 12}, {"", 20, true}, {"Serif", 9, false, true, true}};
+    ZembraUI::FontInfo defaultFont_{"", 12};
 };
 
 // The style bits the first byte switches on, one bit each.

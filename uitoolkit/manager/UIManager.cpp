@@ -649,12 +649,12 @@ void CUIManager::PaintRect(const UIRect& rect) {
 
 // --- fonts ---
 
-const FontSpec* CUIManager::AddFontEntry(const std::string& face, int size, bool bold, bool underline, bool italic) {
+const FontInfo* CUIManager::AddFontEntry(const std::string& face, int size, bool bold, bool underline, bool italic) {
     if (size <= 0 || size > kMaxFontSize) {
         LOG(INFO) << " Font " << face << " of size " << size << " refused";
         return nullptr;
     }
-    FontSpec font;
+    FontInfo font;
     font.face = face.substr(0, kMaxFaceLength);
     font.size = size;
     font.bold = bold;
@@ -664,15 +664,15 @@ const FontSpec* CUIManager::AddFontEntry(const std::string& face, int size, bool
     return &fonts_.back();
 }
 
-const FontSpec& CUIManager::FontAt(int index) const {
+const FontInfo& CUIManager::FontAt(int index) const {
     if (index >= 0 && index < FontCount()) return fonts_[static_cast<std::size_t>(index)];
     if (parent_ != nullptr) return parent_->FontAt(index);
     return DefaultFont();
 }
 
-const FontSpec& CUIManager::DefaultFont() const { return TopManager().defaultFont_; }
+const FontInfo& CUIManager::DefaultFont() const { return TopManager().defaultFont_; }
 
-void CUIManager::SetDefaultFont(const FontSpec& font) { defaultFont_ = font; }
+void CUIManager::SetDefaultFont(const FontInfo& font) { defaultFont_ = font; }
 
 // --- images ---
 

@@ -26,7 +26,7 @@
 #include "uitoolkit/manager/UIMessage.h"
 #include "uitoolkit/manager/WindowAttributes.h"
 #include "uitoolkit/render/DrawEngine.h"
-#include "uitoolkit/render/FontSpec.h"
+#include "uitoolkit/render/FontInfo.h"
 #include "uitoolkit/render/ImageSource.h"
 #include "uitoolkit/render/PaintSurface.h"
 #include "uitoolkit/text/TextRenderer.h"
@@ -125,10 +125,10 @@ public:
     bool NeedsUpdate() const { return updateNeeded_; }
 
     // --- fonts ---
-    const FontSpec* AddFontEntry(const std::string& face, int size, bool bold, bool underline, bool italic);
-    const FontSpec& FontAt(int index) const override;
-    const FontSpec& DefaultFont() const override;
-    void SetDefaultFont(const FontSpec& font);
+    const FontInfo* AddFontEntry(const std::string& face, int size, bool bold, bool underline, bool italic);
+    const FontInfo& FontAt(int index) const override;
+    const FontInfo& DefaultFont() const override;
+    void SetDefaultFont(const FontInfo& font);
     int FontCount() const { return static_cast<int>(fonts_.size()); }
 
     // --- images ---
@@ -219,8 +219,8 @@ private:
     std::map<std::string, std::string> defaultAttributes_;
     std::map<std::string, std::unique_ptr<LoadedImage>> images_;
     std::set<std::string> missingImages_;
-    std::vector<FontSpec> fonts_;
-    FontSpec defaultFont_;
+    std::vector<FontInfo> fonts_;
+    FontInfo defaultFont_;
     WindowAttributes window_;
 };
 

@@ -79,7 +79,7 @@ void CLayoutBuilder::LoadResources(const CMarkupElem& root) {
             }
         } else if (tag == "Font") {
             // Fonts are numbered by their order; an "id" attribute is not read.
-            const FontSpec* font = manager_->AddFontEntry(
+            const FontInfo* font = manager_->AddFontEntry(
                 node.GetAttributeValue("name"), IntAttribute(node, "size", 12),
                 node.GetAttributeValue("bold") == "true", node.GetAttributeValue("underline") == "true",
                 node.GetAttributeValue("italic") == "true");

@@ -147,7 +147,7 @@ std::size_t CRichTextParser::ParseTagAt(std::string_view markup, std::size_t pos
 }
 
 void CRichTextParser::OpenTag(char letter, std::string_view argument) {
-    FontSpec font = CurrentFont();
+    FontInfo font = CurrentFont();
     switch (letter) {
     case 'f': OpenFont(argument); break;
     case 'c': PushColour(ParseColorValue(argument) & 0xFFFFFFu); break;
@@ -209,7 +209,7 @@ void CRichTextParser::OpenFont(std::string_view argument) {
         return;
     }
     // "f face [size] [bold] [underline] [italic]"
-    FontSpec font;
+    FontInfo font;
     font.size = kDefaultFaceSize;
     const auto words = Words(argument);
     for (std::size_t i = 0; i < words.size(); ++i) {
@@ -230,7 +230,7 @@ void CRichTextParser::OpenLink(std::string_view argument) {
     link_ = static_cast<int>(document_.linkTexts.size());
     document_.linkTexts.emplace_back(argument);
     PushColour((link_ == hoverLink_ ? colours_.linkHover : colours_.link) & 0xFFFFFFu);
-    FontSpec font = CurrentFont();
+    FontInfo font = CurrentFont();
     if (!font.underline) {
         font.underline = true;
         PushFont(font);
@@ -270,13 +270,13 @@ TextRun CRichTextParser::StyledRun(TextRunKind kind) const {
     return run;
 }
 
-void CRichTextParser::PushFont(const FontSpec& font) { fontStack_.push_back(font); }
+void CRichTextParser::PushFont(const FontInfo& font) { fontStack_.push_back(font); }
 
 void CRichTextParser::PopFont() {
     if (!fontStack_.empty()) fontStack_.pop_back();
 }
 
-const FontSpec& CRichTextParser::CurrentFont() const {
+const FontInfo& CRichTextParser::CurrentFont() const {
     return fontStack_.empty() ? fonts_.DefaultFont() : fontStack_.back();
 }
 

@@ -38,9 +38,9 @@ private:
     void AppendSkip(int width);
     TextRun StyledRun(TextRunKind kind) const;
 
-    void PushFont(const FontSpec& font);
+    void PushFont(const FontInfo& font);
     void PopFont();
-    const FontSpec& CurrentFont() const;
+    const FontInfo& CurrentFont() const;
     void PushColour(std::uint32_t colour);
     void PopColour();
     std::uint32_t CurrentColour() const;
@@ -53,7 +53,7 @@ private:
     bool singleLine_;
 
     RichTextDocument document_;
-    std::vector<FontSpec> fontStack_;
+    std::vector<FontInfo> fontStack_;
     std::vector<std::uint32_t> colourStack_;
     int link_ = -1;
     bool selected_ = false;

@@ -69,7 +69,7 @@ void CTextContext::SetLanguage(std::string languageTag) {
     hanFamily_ = IsKorean(language_) ? ConfiguredHanFamily(language_) : std::string();
 }
 
-FontDescriptionPtr CTextContext::Describe(const FontSpec& font) const {
+FontDescriptionPtr CTextContext::Describe(const FontInfo& font) const {
     FontDescriptionPtr description(pango_font_description_new());
     pango_font_description_set_family(description.get(), font.face.empty() ? "sans-serif" : font.face.c_str());
     const auto pixels = std::clamp<long long>(std::llabs(font.size), 1, kMaxFontPixels);
@@ -79,7 +79,7 @@ FontDescriptionPtr CTextContext::Describe(const FontSpec& font) const {
     return description;
 }
 
-int CTextContext::LineHeight(const FontSpec& font) const {
+int CTextContext::LineHeight(const FontInfo& font) const {
     const FontDescriptionPtr description = Describe(font);
     const FontMetricsPtr metrics(
         pango_context_get_metrics(context_.get(), description.get(), pango_context_get_language(context_.get())));

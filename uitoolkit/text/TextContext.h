@@ -7,7 +7,7 @@
 
 #include <pango/pango.h>
 
-#include "uitoolkit/render/FontSpec.h"
+#include "uitoolkit/render/FontInfo.h"
 #include "uitoolkit/text/PangoHandles.h"
 
 namespace ZembraUI {
@@ -24,10 +24,10 @@ public:
 
     // The pango description of a font: an empty face is the generic sans
     // face, the pixel size is multiplied by the scale.
-    FontDescriptionPtr Describe(const FontSpec& font) const;
+    FontDescriptionPtr Describe(const FontInfo& font) const;
     // Ascent + descent + line gap of the font for the current language, in
     // whole pixels.
-    int LineHeight(const FontSpec& font) const;
+    int LineHeight(const FontInfo& font) const;
     // The face for Han characters when the language needs one pango does not
     // choose by itself (Korean: pango ties Hanja to no language, so they
     // would take the Chinese face); empty otherwise.

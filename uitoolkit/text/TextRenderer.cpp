@@ -81,9 +81,9 @@ const std::string& CTextRenderer::Language() const { return impl_->context.Langu
 
 double CTextRenderer::Scale() const { return impl_->context.Scale(); }
 
-int CTextRenderer::LineHeight(const FontSpec& font) const { return impl_->context.LineHeight(font); }
+int CTextRenderer::LineHeight(const FontInfo& font) const { return impl_->context.LineHeight(font); }
 
-UISize CTextRenderer::DrawPlainText(cairo_t* cr, const UIRect& rect, std::string_view text, const FontSpec& font,
+UISize CTextRenderer::DrawPlainText(cairo_t* cr, const UIRect& rect, std::string_view text, const FontInfo& font,
                                     std::uint32_t colour, unsigned style, bool layered) {
     TextRun textStyle;
     textStyle.font = font;

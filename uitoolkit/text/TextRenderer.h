@@ -12,7 +12,7 @@
 #include <cairo.h>
 
 #include "uitoolkit/Geometry.h"
-#include "uitoolkit/render/FontSpec.h"
+#include "uitoolkit/render/FontInfo.h"
 
 namespace ZembraUI {
 
@@ -21,8 +21,8 @@ namespace ZembraUI {
 class IFontSource {
 public:
     virtual ~IFontSource() = default;
-    virtual const FontSpec& FontAt(int index) const = 0;
-    virtual const FontSpec& DefaultFont() const = 0;
+    virtual const FontInfo& FontAt(int index) const = 0;
+    virtual const FontInfo& DefaultFont() const = 0;
 };
 
 struct TextColours {
@@ -53,12 +53,12 @@ public:
     double Scale() const;
 
     // Height of one line of the font (ascent + descent + leading), in pixels.
-    int LineHeight(const FontSpec& font) const;
+    int LineHeight(const FontInfo& font) const;
 
     // Plain text in one font and colour with the TextStyle bits. With
     // kCalcRect nothing is drawn and the size the text needs is returned.
     // layered: draw for a per-pixel-alpha window (colour alpha 0xFE).
-    UISize DrawPlainText(cairo_t* cr, const UIRect& rect, std::string_view text, const FontSpec& font,
+    UISize DrawPlainText(cairo_t* cr, const UIRect& rect, std::string_view text, const FontInfo& font,
                          std::uint32_t colour, unsigned style, bool layered = false);
 
     // Rich text (the tag grammar of labels, texts and buttons with "showhtml").

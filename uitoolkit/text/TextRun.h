@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "uitoolkit/render/FontSpec.h"
+#include "uitoolkit/render/FontInfo.h"
 
 namespace ZembraUI {
 
@@ -15,7 +15,7 @@ enum class TextRunKind { Text, LineBreak, Skip };
 struct TextRun {
     TextRunKind kind = TextRunKind::Text;
     std::string text;          // Text runs: valid UTF-8 without line breaks
-    FontSpec font;
+    FontInfo font;
     std::uint32_t colour = 0;  // 0xRRGGBB
     int link = -1;             // index of the link the run belongs to; -1 none
     std::uint32_t background = 0;  // 0xAARRGGBB behind the text; alpha 0 = none

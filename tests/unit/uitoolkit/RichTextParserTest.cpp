@@ -10,7 +10,7 @@
 namespace {
 
 using ZembraUI::CRichTextParser;
-using ZembraUI::FontSpec;
+using ZembraUI::FontInfo;
 using ZembraUI::RichTextDocument;
 using ZembraUI::TextColours;
 using ZembraUI::TextRun;
@@ -34,9 +34,9 @@ protected:
 
     TextTests::TestFonts fonts_;
     TextColours colours_{0xFF102030, 0xFF0000FF, 0xFFD3215F, 0xFFBAE4FF};
-    const FontSpec& font0_ = fonts_.fonts[0];
-    const FontSpec& font1_ = fonts_.fonts[1];
-    const FontSpec& font2_ = fonts_.fonts[2];
+    const FontInfo& font0_ = fonts_.fonts[0];
+    const FontInfo& font1_ = fonts_.fonts[1];
+    const FontInfo& font2_ = fonts_.fonts[2];
 };
 
 TEST_F(RichTextParserTest, FontAndColourStacksPopBackToTheOuterStyle) {
@@ -47,7 +47,7 @@ TEST_F(RichTextParserTest, FontAndColourStacksPopBackToTheOuterStyle) {
 
     const auto nested = Parse("{f 1}a<f 2>b</f>c{/f}d{c FF0000}e{c #00FF00}f{/c}g{/c}h");
     ASSERT_EQ(Texts(nested), "a,b,c,d,e,f,g,h");
-    const std::vector<FontSpec> fonts{font1_, font2_, font1_, fonts_.defaultFont};
+    const std::vector<FontInfo> fonts{font1_, font2_, font1_, fonts_.defaultFont};
     for (std::size_t i = 0; i < fonts.size(); ++i) EXPECT_EQ(nested.runs[i].font, fonts[i]) << i;
     const std::vector<std::uint32_t> colours{0x102030, 0xFF0000, 0x00FF00, 0xFF0000, 0x102030};
     for (std::size_t i = 0; i < colours.size(); ++i) EXPECT_EQ(nested.runs[3 + i].colour, colours[i]) << i;
@@ -99,8 +99,8 @@ TEST_F(RichTextParserTest, FontsByIndexOrByFace) {
         EXPECT_EQ(Parse(markup).runs[0].font, fonts_.defaultFont) << markup;
     }
     EXPECT_EQ(Parse("{f +1 bold}x").runs[0].font, font1_);
-    EXPECT_EQ(Parse("{f Arial 15 bold italic}x").runs[0].font, (FontSpec{"Arial", 15, true, false, true}));
-    EXPECT_EQ(Parse("{f Tahoma underline}x").runs[0].font, (FontSpec{"Tahoma", 10, false, true, false}));
+    EXPECT_EQ(Parse("{f Arial 15 bold italic}x").runs[0].font, (FontInfo{"Arial", 15, true, false, true}));
+    EXPECT_EQ(Parse("{f Tahoma underline}x").runs[0].font, (FontInfo{"Tahoma", 10, false, true, false}));
 }
 
 TEST_F(RichTextParserTest, EscapesAndTextThatIsNoTag) {

@@ -196,7 +196,7 @@ TEST_F(TextRendererTest, LayeredTextHasAlphaFEAndPlainTextIgnoresColourAlpha) {
         for (std::uint32_t pixel : canvas.Pixels()) most = std::max(most, Alpha(pixel));
         return most;
     };
-    const ZembraUI::FontSpec big{"", 40, true};
+    const ZembraUI::FontInfo big{"", 40, true};
     Canvas layered(100, 60, 0);
     renderer_.DrawPlainText(layered.Context(), {0, 0, 100, 60}, "IH", big, 0xFF000000, Style::kSingleLine, true);
     EXPECT_EQ(maxAlpha(layered), 0xFE);
@@ -213,8 +213,8 @@ TEST_F(TextRendererTest, LayeredTextHasAlphaFEAndPlainTextIgnoresColourAlpha) {
 }
 
 TEST_F(TextRendererTest, LineHeightFollowsTheFontSize) {
-    const ZembraUI::FontSpec small{"", 12};
-    const ZembraUI::FontSpec large{"", 24};
+    const ZembraUI::FontInfo small{"", 12};
+    const ZembraUI::FontInfo large{"", 24};
     EXPECT_GT(renderer_.LineHeight(large), renderer_.LineHeight(small));
     EXPECT_EQ(renderer_.LineHeight(small), Measure("Ag", {0, 0, 100, 100}, 0).cy);
     CTextRenderer doubled(2.0);

@@ -13,7 +13,7 @@ const bool kFontsPinned = [] { return setenv("FONTCONFIG_FILE", ZEMBRA_PINNED_FO
 
 }  // namespace
 
-const ZembraUI::FontSpec& TestFonts::FontAt(int index) const {
+const ZembraUI::FontInfo& TestFonts::FontAt(int index) const {
     if (index < 0 || index >= static_cast<int>(fonts.size())) return defaultFont;
     return fonts[static_cast<std::size_t>(index)];
 }

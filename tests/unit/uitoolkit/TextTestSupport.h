@@ -14,11 +14,11 @@ namespace TextTests {
 // Font 0: 12 px, font 1: 20 px bold, font 2: 16 px italic; default 12 px.
 class TestFonts : public ZembraUI::IFontSource {
 public:
-    const ZembraUI::FontSpec& FontAt(int index) const override;
-    const ZembraUI::FontSpec& DefaultFont() const override { return defaultFont; }
+    const ZembraUI::FontInfo& FontAt(int index) const override;
+    const ZembraUI::FontInfo& DefaultFont() const override { return defaultFont; }
 
-    std::vector<ZembraUI::FontSpec> fonts{{"", 12}, {"", 20, true}, {"", 16, false, false, true}};
-    ZembraUI::FontSpec defaultFont{"", 12};
+    std::vector<ZembraUI::FontInfo> fonts{{"", 12}, {"", 20, true}, {"", 16, false, false, true}};
+    ZembraUI::FontInfo defaultFont{"", 12};
 };
 
 // A premultiplied ARGB32 surface filled with one colour.

@@ -6,13 +6,13 @@
 
 namespace ZembraUI {
 
-struct FontSpec {
+struct FontInfo {
     std::string face;  // empty = the desktop's default sans face
     int size = 12;     // pixels
     bool bold = false;
     bool underline = false;
     bool italic = false;
-    bool operator==(const FontSpec&) const = default;
+    bool operator==(const FontInfo&) const = default;
 };
 
 }  // namespace ZembraUI
