@@ -11,7 +11,7 @@ PACKAGES=(
   binutils osslsigncode curl zip unzip lldb-14 python3-cairo
   libcpp-httplib-dev
   libcairo2-dev libpango1.0-dev libsdl2-dev libx11-dev libxext-dev
-  fonts-noto-core fonts-noto-cjk xvfb xauth xdotool openbox xcompmgr x11-utils imagemagick
+  fonts-noto-core fonts-noto-cjk xvfb xauth xdotool openbox xcompmgr x11-utils imagemagick dbus-daemon
   nginx libnginx-mod-http-echo aria2 axel time
 )
 
