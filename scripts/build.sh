@@ -4,5 +4,8 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build}
 shift || true
+# Paths inside the tree reach the compiler cache as relative ones, so every
+# checkout of the project (CI's fresh clone too) shares cached objects.
+export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=1
 cmake -S "$root" -B "$build" -G Ninja "$@" >/dev/null
 cmake --build "$build" -j "$(nproc)"
