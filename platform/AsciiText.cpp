@@ -30,4 +30,15 @@ std::string_view TrimBlanks(std::string_view text) {
     return text.substr(first, last - first + 1);
 }
 
+std::string LowerHex(const unsigned char* bytes, std::size_t count) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string hex;
+    hex.reserve(count * 2);
+    for (std::size_t i = 0; i < count; ++i) {
+        hex += kHex[bytes[i] >> 4];
+        hex += kHex[bytes[i] & 15];
+    }
+    return hex;
+}
+
 }  // namespace platform

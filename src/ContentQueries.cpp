@@ -7,6 +7,7 @@
 #include <openssl/evp.h>
 
 #include "UserLogTexts.h"
+#include "platform/AsciiText.h"
 #include "platform/LocalSettings.h"
 
 namespace FuntionImpl {
@@ -23,13 +24,7 @@ std::string ContentVerify(std::string_view text) {
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
     if (EVP_Digest(text.data(), text.size(), digest, &length, EVP_md5(), nullptr) != 1) return {};
-    static const char kHex[] = "0123456789abcdef";
-    std::string hex;
-    for (unsigned int i = 0; i < length; ++i) {
-        hex += kHex[digest[i] >> 4];
-        hex += kHex[digest[i] & 15];
-    }
-    return hex;
+    return platform::LowerHex(digest, length);
 }
 
 std::string BannerQueryText(const std::string& languageCode, int parentPid, std::int64_t timestamp) {

@@ -20,6 +20,7 @@
 #include "PackageWriter.h"
 #include "SingleUserLog.h"
 #include "SteadyTicks.h"
+#include "platform/AsciiText.h"
 #include "platform/FileFacts.h"
 #include "platform/Folders.h"
 #include "platform/NetworkState.h"
@@ -238,18 +239,12 @@ std::string CDownLoadImpl::FileMd5(const std::string& path) {
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned int length = 0;
     if (EVP_DigestFinal_ex(context.get(), digest, &length) != 1) return {};
-    static const char kHex[] = "0123456789abcdef";
-    std::string text;
-    for (unsigned int i = 0; i < length; ++i) {
-        text += kHex[digest[i] >> 4];
-        text += kHex[digest[i] & 15];
-    }
-    return text;
+    return platform::LowerHex(digest, length);
 }
 
 int CDownLoadImpl::checkMD5(const std::string& path, const std::string& md5, const std::string& md5Extra,
-                            const std::string& tag) {
-    const std::string digest = FileMd5(path);
+                            const std::string& tag, const std::string& contentPath) {
+    const std::string digest = FileMd5(contentPath.empty() ? path : contentPath);
     LOG(INFO) << " MD5 of file " << path << " is " << digest;
     // Replaced whole: a marker cut short would make the next start throw
     // away a verified package.

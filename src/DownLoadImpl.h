@@ -33,9 +33,11 @@ public:
     static int SuperDownloadFile(const std::string& url, const std::string& localPath, std::string& cdnReport,
                                  bool main);
     // 1 when the MD5 of the file equals md5 or md5Extra (exactly), else 0.
-    // Leaves path + ".db" holding tag, "###" and the digest.
+    // Leaves path + ".db" holding tag, "###" and the digest. The digest is
+    // read from contentPath when given (a descriptor path of the file already
+    // opened and pinned), so the bytes checked are the bytes later run.
     static int checkMD5(const std::string& path, const std::string& md5, const std::string& md5Extra,
-                        const std::string& tag);
+                        const std::string& tag, const std::string& contentPath = {});
 
     // max(4, processors × 8 ÷ 5)
     static int ThreadCountFor(unsigned processors);

@@ -2,10 +2,6 @@
 
 #include "DownLoadImpl.h"
 
-#include <easylogging++.h>
-
-#include "platform/Folders.h"
-
 EnginePackageTransfer::~EnginePackageTransfer() {
     if (CDownLoadImpl::ProgressTarget() == this) CDownLoadImpl::SetProgressTarget(nullptr);
 }
@@ -19,10 +15,7 @@ int EnginePackageTransfer::SuperDownloadFile(const std::string& url, const std::
 // than from whatever the path names by now.
 int EnginePackageTransfer::checkMD5(const std::string& path, const std::string& contentPath, const std::string& md5,
                                     const std::string& md5Extra, const std::string& tag) {
-    const std::string digest = CDownLoadImpl::FileMd5(contentPath);
-    LOG(INFO) << " MD5 of file " << path << " is " << digest;
-    platform::WriteFileAtomically(path + ".db", tag + "###" + digest);
-    return !digest.empty() && (digest == md5 || digest == md5Extra) ? 1 : 0;
+    return CDownLoadImpl::checkMD5(path, md5, md5Extra, tag, contentPath);
 }
 
 void EnginePackageTransfer::SetProgressTarget(ProgressHook hook) {
