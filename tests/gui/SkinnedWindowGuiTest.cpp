@@ -276,8 +276,10 @@ TEST_F(SkinnedWindowGuiTest, TabCyclesFocusTypedTextReachesTheEditAndEscapeStops
     }
     EXPECT_EQ(window.Find("edit")->Text(), "Grüße 日本");
 
-    // Through the clipboard into the other edit.
-    ASSERT_TRUE(Xdo({"key", "ctrl+c", "key", "Tab", "key", "ctrl+v"}));
+    // The selection through the clipboard into the other edit, whose own
+    // text (selected by the Tab) it replaces.
+    window.Find("edit2")->PutText("old");
+    ASSERT_TRUE(Xdo({"key", "ctrl+a", "key", "ctrl+c", "key", "Tab", "key", "ctrl+v"}));
     ASSERT_TRUE(PumpUntil([&] { return window.Find("edit2")->Text() == "Grüße 日本"; }));
     ASSERT_TRUE(display_.FinishBackground());
 

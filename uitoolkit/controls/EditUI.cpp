@@ -1,5 +1,7 @@
 #include "uitoolkit/controls/EditUI.h"
 
+#include <cstdlib>
+
 #include "uitoolkit/RectMath.h"
 #include "uitoolkit/controls/Utf8.h"
 #include "uitoolkit/manager/UIManager.h"
@@ -9,6 +11,24 @@
 #include "uitoolkit/text/TextStyle.h"
 
 namespace ZembraUI {
+namespace {
+
+constexpr std::uint32_t kDefaultSelectionColor = 0xFFBAE4FF;
+
+// text with insert placed at the character position.
+std::string Inserted(const std::string& text, std::size_t position, const std::string& insert) {
+    std::string joined = text;
+    joined.insert(Utf8::Offset(joined, position), insert);
+    return joined;
+}
+
+std::string Masked(std::size_t length, char32_t mask) {
+    std::string shown;
+    for (std::size_t i = length; i > 0; --i) Utf8::Append(shown, mask);
+    return shown;
+}
+
+}  // namespace
 
 CEditUI::CEditUI() {
     textStyle_ = TextStyle::kSingleLine | TextStyle::kVCenter;
@@ -29,75 +49,160 @@ unsigned CEditUI::Flags() const {
 
 void CEditUI::PutMaxChar(std::size_t maxChar) {
     maxChar_ = maxChar;
-    if (Utf8::Length(text_) > maxChar_) ChangeText(text_.substr(0, Utf8::Offset(text_, maxChar_)), maxChar_);
+    if (buffer_.Length() <= maxChar_) return;
+    buffer_.SetText(text_.substr(0, Utf8::Offset(text_, maxChar_)));
+    TextEdited();
 }
 
-std::string CEditUI::DisplayText() const {
-    if (!password_) return text_;
-    std::string shown;
-    for (std::size_t i = Utf8::Length(text_); i > 0; --i) Utf8::Append(shown, passwordChar_);
-    return shown;
+std::string CEditUI::DisplayText() const { return password_ ? Masked(buffer_.Length(), passwordChar_) : text_; }
+
+void CEditUI::SetSelection(std::size_t anchor, std::size_t caret) {
+    buffer_.MoveCaret(anchor, false);
+    buffer_.MoveCaret(caret, true);
+    CaretMoved();
+}
+
+void CEditUI::PutComposition(const std::string& utf8, std::size_t cursor) {
+    if (readOnly_ && !utf8.empty()) return;
+    composition_ = utf8;
+    compositionCursor_ = std::min(cursor, Utf8::Length(utf8));
+    CaretMoved();
 }
 
 void CEditUI::PutText(const std::string& text) {
     CLabelUI::PutText(text);
-    caret_ = Utf8::Length(text_);
+    buffer_.SetText(text_);
 }
 
-void CEditUI::ChangeText(std::string text, std::size_t caret) {
-    text_ = std::move(text);
-    caret_ = caret;
-    // The caret stays on while typing.
-    if (manager_ != nullptr && Focused() && !readOnly_) manager_->StartCaret(this);
-    Invalidate();
-    if (manager_ != nullptr) manager_->SendNotification(this, "textchanged");
+bool CEditUI::Accepts(char32_t character) const {
+    if (readOnly_ || !Enabled() || character < 0x20 || character == 0x7F) return false;
+    return !numberOnly_ || (character >= U'0' && character <= U'9');
 }
 
 bool CEditUI::InsertCharacter(char32_t character) {
-    if (readOnly_ || !Enabled() || character < 0x20 || character == 0x7F) return false;
-    if (numberOnly_ && (character < U'0' || character > U'9')) return false;
-    if (Utf8::Length(text_) >= maxChar_) return false;
-    std::string inserted;
-    Utf8::Append(inserted, character);
-    std::string text = text_;
-    text.insert(Utf8::Offset(text, caret_), inserted);
-    ChangeText(std::move(text), caret_ + 1);
+    std::string text;
+    Utf8::Append(text, character);
+    return Accepts(character) && InsertText(text);
+}
+
+bool CEditUI::InsertText(std::string_view utf8) {
+    const std::size_t kept = buffer_.Length() - (buffer_.SelectionEnd() - buffer_.SelectionStart());
+    std::size_t room = maxChar_ > kept ? maxChar_ - kept : 0;
+    std::string accepted;
+    for (std::size_t offset = 0; offset < utf8.size() && room > 0;) {
+        const std::size_t next = Utf8::Offset(utf8.substr(offset), 1);
+        const char32_t character = Utf8::First(utf8.substr(offset));
+        if (Accepts(character)) {
+            accepted.append(utf8.substr(offset, next));
+            --room;
+        }
+        offset += next;
+    }
+    if (accepted.empty() || !buffer_.Replace(accepted)) return false;
+    TextEdited();
     return true;
 }
 
-bool CEditUI::OnKeyDown(unsigned key) {
-    const std::size_t length = Utf8::Length(text_);
+void CEditUI::TextEdited() {
+    text_ = buffer_.Text();
+    // The caret stays on while typing.
+    if (manager_ != nullptr && Focused() && !readOnly_) manager_->StartCaret(this);
+    CaretMoved();
+    if (manager_ != nullptr) manager_->SendNotification(this, "textchanged");
+}
+
+void CEditUI::CaretMoved() {
+    Invalidate();
+    if (manager_ != nullptr && manager_->Host() != nullptr && Focused()) {
+        manager_->Host()->SetTextInputArea(CaretRect());
+    }
+}
+
+bool CEditUI::OnClipboardKey(unsigned key) {
+    IUIHost* host = manager_ != nullptr ? manager_->Host() : nullptr;
+    const bool copyable = !password_ && buffer_.HasSelection() && host != nullptr;
+    switch (key) {
+    case 'A':
+        buffer_.SelectAll();
+        CaretMoved();
+        return true;
+    case 'C':
+        // A password never leaves the field.
+        if (copyable) host->SetClipboardText(buffer_.SelectedText());
+        return true;
+    case 'X':
+        if (!copyable) return true;
+        host->SetClipboardText(buffer_.SelectedText());
+        if (!readOnly_ && buffer_.Replace({})) TextEdited();
+        return true;
+    case 'V':
+        if (host != nullptr) InsertText(host->ClipboardText());
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool CEditUI::OnKeyDown(unsigned key, std::uint16_t keyState) {
+    if ((keyState & KeyState::kControl) != 0 && OnClipboardKey(key)) return true;
+    const bool extend = (keyState & KeyState::kShift) != 0;
+    const bool collapse = buffer_.HasSelection() && !extend;
     switch (key) {
     case KeyCode::kReturn:
         if (manager_ != nullptr) manager_->SendNotification(this, "return");
         return true;
     case KeyCode::kLeft:
-        if (caret_ > 0) --caret_;
+        buffer_.MoveCaret(collapse ? buffer_.SelectionStart() : buffer_.Caret() - (buffer_.Caret() > 0 ? 1 : 0),
+                          extend);
         break;
     case KeyCode::kRight:
-        if (caret_ < length) ++caret_;
+        buffer_.MoveCaret(collapse ? buffer_.SelectionEnd() : buffer_.Caret() + 1, extend);
         break;
     case KeyCode::kHome:
-        caret_ = 0;
+        buffer_.MoveCaret(0, extend);
         break;
     case KeyCode::kEnd:
-        caret_ = length;
+        buffer_.MoveCaret(buffer_.Length(), extend);
         break;
     case KeyCode::kBack:
-    case KeyCode::kDelete: {
-        const std::size_t at = key == KeyCode::kBack ? caret_ - (caret_ > 0 ? 1 : 0) : caret_;
-        if (readOnly_ || at >= length || (key == KeyCode::kBack && caret_ == 0)) return true;
-        std::string text = text_;
-        const std::size_t from = Utf8::Offset(text, at);
-        text.erase(from, Utf8::Offset(text, at + 1) - from);
-        ChangeText(std::move(text), at);
+    case KeyCode::kDelete:
+        if (!readOnly_ && (key == KeyCode::kBack ? buffer_.EraseBackward() : buffer_.EraseForward())) TextEdited();
         return true;
-    }
     default:
         return false;
     }
-    Invalidate();
+    CaretMoved();
     return true;
+}
+
+UIRect CEditUI::TextRect() const { return Deflate(pos_, textPadding_); }
+
+int CEditUI::OffsetOf(const std::string& shown, std::size_t position) {
+    const std::string before = shown.substr(0, Utf8::Offset(shown, position));
+    return before.empty() ? 0 : TextExtent(before, textStyle_).cx;
+}
+
+std::size_t CEditUI::PositionAt(int x) {
+    const std::string shown = DisplayText();
+    const int left = TextRect().left;
+    std::size_t best = 0;
+    int bestDistance = std::abs(x - left);
+    for (std::size_t position = 1; position <= buffer_.Length(); ++position) {
+        const int distance = std::abs(x - left - OffsetOf(shown, position));
+        if (distance > bestDistance) break;  // the boundaries only move away from here on
+        best = position;
+        bestDistance = distance;
+    }
+    return best;
+}
+
+UIRect CEditUI::CaretRect() {
+    const UIRect rect = TextRect();
+    const std::string shown = Inserted(DisplayText(), buffer_.Caret(), composition_);
+    const int x = rect.left + OffsetOf(shown, buffer_.Caret() + compositionCursor_ * !composition_.empty());
+    const int lineHeight = manager_ != nullptr ? manager_->TextRenderer().LineHeight(manager_->FontAt(font_)) : 0;
+    const int top = rect.top + (rect.Height() - lineHeight) / 2;
+    return {x, top, x + 1, top + lineHeight};
 }
 
 void CEditUI::OnEvent(ControlEvent& event) {
@@ -110,13 +215,46 @@ void CEditUI::OnEvent(ControlEvent& event) {
         if (manager_ != nullptr) manager_->SetCursor(CursorShape::IBeam);
         return;
     case kEventButtonDown:
-    case kEventDoubleClick:
-        if (Enabled()) TakeFocus();
+        if (!Enabled()) return;
+        TakeFocus();
+        buffer_.MoveCaret(PositionAt(event.mouse.x), (event.keyState & KeyState::kShift) != 0);
+        selecting_ = true;
+        CaretMoved();
+        return;
+    case kEventDoubleClick: {
+        if (!Enabled()) return;
+        TakeFocus();
+        std::size_t position = PositionAt(event.mouse.x);
+        // The character under the pointer, not the boundary nearest to it.
+        if (position > 0 && TextRect().left + OffsetOf(DisplayText(), position) > event.mouse.x) --position;
+        if (password_) {
+            buffer_.SelectAll();
+        } else {
+            buffer_.SelectWordAt(position);
+        }
+        CaretMoved();
+        return;
+    }
+    case kEventMouseMove:
+        if (selecting_) {
+            buffer_.MoveCaret(PositionAt(event.mouse.x), true);
+            CaretMoved();
+        }
+        return;
+    case kEventButtonUp:
+        selecting_ = false;
         return;
     case kEventSetFocus:
+        // Tabbing into a field selects its text; a press places the caret right after.
+        buffer_.SelectAll();
+        if (manager_ != nullptr && !readOnly_) manager_->StartCaret(this);
+        CaretMoved();
+        break;
     case kEventKillFocus:
-        if (manager_ != nullptr && event.kind == kEventSetFocus && !readOnly_) manager_->StartCaret(this);
-        if (manager_ != nullptr && event.kind == kEventKillFocus) manager_->StopCaret(this);
+        selecting_ = false;
+        composition_.clear();
+        if (manager_ != nullptr) manager_->StopCaret(this);
+        Invalidate();
         break;
     case kEventMouseEnter:
     case kEventMouseLeave:
@@ -125,13 +263,12 @@ void CEditUI::OnEvent(ControlEvent& event) {
         return;
     case kEventKeyDown:
         if (manager_ != nullptr && Focused() && !readOnly_) manager_->StartCaret(this);
-        if (OnKeyDown(static_cast<unsigned>(event.character))) return;
+        if (OnKeyDown(static_cast<unsigned>(event.character), event.keyState)) return;
         break;
     case kEventChar:
+        // Committed text takes the place of what the input method was composing.
+        composition_.clear();
         InsertCharacter(event.character);
-        return;
-    case kEventMouseMove:
-    case kEventButtonUp:
         return;
     default:
         break;
@@ -183,21 +320,32 @@ void CEditUI::RenderStateImages(cairo_t* cr, const UIRect& paint) {
 }
 
 void CEditUI::RenderText(cairo_t* cr, const UIRect&) {
-    const UIRect rect = Deflate(pos_, textPadding_);
-    if (text_.empty() && !Focused()) {
+    const UIRect rect = TextRect();
+    if (text_.empty() && composition_.empty() && !Focused()) {
         DrawTextIn(cr, rect, tipValue_, tipValueColor_, textStyle_ | TextStyle::kSingleLine);
         return;
     }
     const std::uint32_t colour = Focused() && nativeTextColor_ != 0 ? nativeTextColor_ : CurrentTextColor();
-    const std::string shown = DisplayText();
+    const std::string composing = password_ ? Masked(Utf8::Length(composition_), passwordChar_) : composition_;
+    const std::string shown = Inserted(DisplayText(), buffer_.Caret(), composing);
+    const UIRect caret = CaretRect();
+    if (Focused() && buffer_.HasSelection() && composing.empty() && manager_ != nullptr) {
+        const UIRect selection{rect.left + OffsetOf(shown, buffer_.SelectionStart()), caret.top,
+                               rect.left + OffsetOf(shown, buffer_.SelectionEnd()), caret.bottom};
+        std::uint32_t fill = manager_->Window().selectedBkColor;
+        // A skin colour without alpha would hide the selection.
+        if ((fill >> 24) == 0) fill = kDefaultSelectionColor;
+        CDrawEngine::DrawColor(cr, selection, fill);
+    }
     DrawTextIn(cr, rect, shown, colour, textStyle_ | TextStyle::kSingleLine);
+    if (!composing.empty()) {
+        // Composed text is underlined until the input method commits it.
+        const int from = rect.left + OffsetOf(shown, buffer_.Caret());
+        const int to = rect.left + OffsetOf(shown, buffer_.Caret() + Utf8::Length(composing));
+        CDrawEngine::DrawColor(cr, {from, caret.bottom - 1, to, caret.bottom}, colour | 0xFF000000);
+    }
     if (!Focused() || manager_ == nullptr || readOnly_ || !manager_->CaretVisible()) return;
-    // The caret: a one-pixel bar after the text up to the caret position.
-    const std::string before = shown.substr(0, Utf8::Offset(shown, caret_));
-    const int x = rect.left + (before.empty() ? 0 : TextExtent(before, textStyle_).cx);
-    const int lineHeight = manager_->TextRenderer().LineHeight(manager_->FontAt(font_));
-    const int top = rect.top + (rect.Height() - lineHeight) / 2;
-    CDrawEngine::DrawColor(cr, {x, top, x + 1, top + lineHeight}, colour | 0xFF000000);
+    CDrawEngine::DrawColor(cr, caret, colour | 0xFF000000);
 }
 
 }  // namespace ZembraUI

@@ -1,11 +1,14 @@
 #pragma once
 // A single-line text field: the text model (limits, number-only, password,
-// read-only, caret), its drawing, and typing through key and character
-// events. Changes send "textchanged", Enter sends "return".
+// read-only, caret and selection), its drawing, typing through key and
+// character events, selecting with the mouse and Shift, the clipboard keys
+// and an input method's composition. Changes send "textchanged", Enter
+// sends "return".
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
+#include "uitoolkit/controls/EditBuffer.h"
 #include "uitoolkit/controls/LabelUI.h"
 #include "uitoolkit/controls/StateImages.h"
 
@@ -27,28 +30,56 @@ public:
     std::size_t MaxChar() const { return maxChar_; }
     void PutMaxChar(std::size_t maxChar);
     // Caret position in characters.
-    std::size_t Caret() const { return caret_; }
+    std::size_t Caret() const { return buffer_.Caret(); }
     // The text as shown: password characters instead of the text.
     std::string DisplayText() const;
 
+    // The selection, in characters from its start to its end (equal: none).
+    std::size_t SelectionStart() const { return buffer_.SelectionStart(); }
+    std::size_t SelectionEnd() const { return buffer_.SelectionEnd(); }
+    std::string SelectedText() const { return buffer_.SelectedText(); }
+    // anchor stays put and caret moves when the selection is extended.
+    void SetSelection(std::size_t anchor, std::size_t caret);
+
+    // An input method's text being composed: shown at the caret, underlined,
+    // not yet part of the text (empty ends it). cursor counts characters
+    // into it.
+    void PutComposition(const std::string& utf8, std::size_t cursor);
+    const std::string& Composition() const { return composition_; }
+    // Where the caret stands now, in client coordinates.
+    UIRect CaretRect();
+
     void PutText(const std::string& text) override;
-    // Typing at the caret; false when the field refuses the character.
+    // Typing at the caret (over the selection); false when the field
+    // refuses the character.
     bool InsertCharacter(char32_t character);
+    // Typing a whole text (a paste): characters the field refuses are left
+    // out and the rest is cut at the length limit. False when nothing changed.
+    bool InsertText(std::string_view utf8);
     void OnEvent(ControlEvent& event) override;
     void ApplyAttr(std::string_view name, std::string_view value) override;
     void RenderStateImages(cairo_t* cr, const UIRect& paint) override;
     void RenderText(cairo_t* cr, const UIRect& paint) override;
 
 private:
-    void ChangeText(std::string text, std::size_t caret);
-    bool OnKeyDown(unsigned key);
+    bool Accepts(char32_t character) const;
+    void TextEdited();
+    void CaretMoved();
+    bool OnKeyDown(unsigned key, std::uint16_t keyState);
+    bool OnClipboardKey(unsigned key);
+    std::size_t PositionAt(int x);
+    int OffsetOf(const std::string& shown, std::size_t position);
+    UIRect TextRect() const;
 
     bool readOnly_ = false;
     bool numberOnly_ = false;
     bool password_ = false;
     char32_t passwordChar_ = U'*';
     std::size_t maxChar_ = 255;
-    std::size_t caret_ = 0;
+    CEditBuffer buffer_;
+    std::string composition_;
+    std::size_t compositionCursor_ = 0;
+    bool selecting_ = false;  // the left button is down and drags the selection
     bool hot_ = false;
     StateImages images_;
     std::string tipValue_;

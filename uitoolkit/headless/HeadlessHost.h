@@ -32,6 +32,9 @@ public:
     void ShowTooltip(const UIRect& rect, const std::string& text, int maxWidth) override;
     void HideTooltip() override { tooltip_.clear(); }
     void OpenDropDown(CComboUI& combo) override { dropDown_ = &combo; }
+    std::string ClipboardText() const override { return clipboard_; }
+    void SetClipboardText(const std::string& text) override { clipboard_ = text; }
+    void SetTextInputArea(const UIRect& rect) override { textInputArea_ = rect; }
     std::uint32_t TickCount() const override { return now_; }
 
     // Moves the clock on, delivering every native timer that falls due in
@@ -51,6 +54,7 @@ public:
     const std::vector<UIRect>& Invalidated() const { return invalidated_; }
     void ForgetInvalidated() { invalidated_.clear(); }
     void SetNativeFocus(bool focus) { nativeFocus_ = focus; }
+    const UIRect& TextInputArea() const { return textInputArea_; }
 
 private:
     struct NativeTimer {
@@ -72,6 +76,8 @@ private:
     std::string tooltip_;
     int tooltipWidth_ = 0;
     CComboUI* dropDown_ = nullptr;
+    std::string clipboard_;
+    UIRect textInputArea_;
 };
 
 }  // namespace ZembraUI

@@ -46,6 +46,13 @@ public:
     // A combo asks for its drop-down list; hosts without popups ignore it.
     virtual void OpenDropDown(CComboUI& combo) = 0;
 
+    // The desktop's clipboard (UTF-8 text; empty when it holds none).
+    virtual std::string ClipboardText() const = 0;
+    virtual void SetClipboardText(const std::string& text) = 0;
+    // Where text is being typed (the caret of the focused field, client
+    // coordinates): an input method shows its candidates beside it.
+    virtual void SetTextInputArea(const UIRect& rect) = 0;
+
     // Milliseconds of the host's clock (tests step it).
     virtual std::uint32_t TickCount() const = 0;
 };

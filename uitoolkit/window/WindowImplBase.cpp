@@ -4,6 +4,7 @@
 #include <strings.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 
@@ -103,47 +104,10 @@ CControlUI* WindowImplBase::CreateControl(const std::string&) { return nullptr; 
 
 std::uint32_t WindowImplBase::WindowStyle() const { return Style() & ~WindowStyle::kCaption; }
 
-void WindowImplBase::Notify(TNotifyUI& notification) {
-    // An edit with the focus takes text input; the input method shows its candidates below it.
-    if (notification.type == "setfocus" && notification.sender != nullptr &&
-        notification.sender->AsInterface("Edit") != nullptr) {
-        const UIRect pos = notification.sender->Pos();
-        SetTextInputArea(pos);
-    }
-    NotifyPump(notification);
-}
-
-namespace {
-
-// Ctrl+C copies the edit's text (never a password's), Ctrl+V types the
-// clipboard's text into it; true when the key was one of them.
-bool ClipboardKey(CEditUI& edit, const UIMessage& message) {
-    if ((message.keyState & KeyState::kControl) == 0) return false;
-    if (message.key == 'C') {
-        if (!edit.Password()) SDL_SetClipboardText(edit.Text().c_str());
-        return true;
-    }
-    if (message.key != 'V') return false;
-    char* pasted = SDL_GetClipboardText();
-    const std::string text = pasted != nullptr ? pasted : "";
-    SDL_free(pasted);
-    const std::size_t count = Utf8::Length(text);
-    for (std::size_t index = 0; index < count; ++index) {
-        const char32_t character = Utf8::First(std::string_view(text).substr(Utf8::Offset(text, index)));
-        // One line: line breaks and other control characters are left out.
-        if (character >= 0x20 && character != 0x7F) edit.InsertCharacter(character);
-    }
-    return true;
-}
-
-}  // namespace
+void WindowImplBase::Notify(TNotifyUI& notification) { NotifyPump(notification); }
 
 long WindowImplBase::MessageHandler(const UIMessage& message, bool& handled) {
     if (message.kind != UIMessageKind::KeyDown) return 0;
-    if (auto* edit = dynamic_cast<CEditUI*>(manager_.FocusedControl()); edit != nullptr && ClipboardKey(*edit, message)) {
-        handled = true;
-        return 0;
-    }
     if (message.key != VirtualKey::kReturn && message.key != VirtualKey::kEscape) return 0;
     // The edit keeps its own keys, as a native edit box would.
     CControlUI* focus = manager_.FocusedControl();
@@ -447,6 +411,10 @@ void WindowImplBase::OnTextInput(const std::string& utf8) {
         character.key = unsigned(character.character);
         RouteInput(WindowMessage::kChar, character);
     }
+}
+
+void WindowImplBase::OnTextEditing(const std::string& utf8, int start, int) {
+    if (auto* edit = dynamic_cast<CEditUI*>(manager_.FocusedControl())) edit->PutComposition(utf8, std::size_t(std::max(start, 0)));
 }
 
 void WindowImplBase::OnFocus(bool gained) {

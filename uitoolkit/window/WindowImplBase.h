@@ -95,6 +95,8 @@ protected:
     void OnMouseLeave() override;
     void OnKey(const KeyInput& input) override;
     void OnTextInput(const std::string& utf8) override;
+    // An input method's composition goes to the focused edit.
+    void OnTextEditing(const std::string& utf8, int start, int length) override;
     void OnFocus(bool gained) override;
     void OnSize(int width, int height) override;
     bool IsDragArea(const UIPoint& point) override;

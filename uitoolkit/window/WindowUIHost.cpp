@@ -2,6 +2,8 @@
 
 #include <SDL2/SDL.h>
 
+#include <easylogging++.h>
+
 #include "uitoolkit/manager/UIManager.h"
 #include "uitoolkit/manager/UIMessage.h"
 #include "uitoolkit/window/DropDownWindow.h"
@@ -82,6 +84,19 @@ void CWindowUIHost::CloseDropDown() {
     // The list may be closing itself from its own handler: the object stays until the next one opens.
     if (dropDown_) dropDown_->Close();
 }
+
+std::string CWindowUIHost::ClipboardText() const {
+    char* text = SDL_GetClipboardText();
+    std::string copy = text != nullptr ? text : "";
+    SDL_free(text);
+    return copy;
+}
+
+void CWindowUIHost::SetClipboardText(const std::string& text) {
+    if (SDL_SetClipboardText(text.c_str()) != 0) LOG(INFO) << " Clipboard not set: " << SDL_GetError();
+}
+
+void CWindowUIHost::SetTextInputArea(const UIRect& rect) { window_.SetTextInputArea(rect); }
 
 std::uint32_t CWindowUIHost::TickCount() const { return std::uint32_t(CMessageLoop::SteadyMilliseconds()); }
 

@@ -40,6 +40,9 @@ public:
     void ShowTooltip(const UIRect& rect, const std::string& text, int maxWidth) override;
     void HideTooltip() override;
     void OpenDropDown(CComboUI& combo) override;
+    std::string ClipboardText() const override;
+    void SetClipboardText(const std::string& text) override;
+    void SetTextInputArea(const UIRect& rect) override;
     std::uint32_t TickCount() const override;
 
     // A host timer fired (ids from kNativeTimerBase); false for other ids.
