@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -426,6 +427,73 @@ TEST_F(SkinnedWindowGuiTest, SkinViewEndsWithExitCode1AfterTheErrorBoxForALayout
     const int status = std::system(("sh " + script).c_str());
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 1);
+}
+
+}  // namespace
+
+namespace {
+
+// A desktop at double density (GDK_SCALE=2) while the loop starts.
+class ScaledWindowGuiTest : public SkinnedWindowGuiTest {
+protected:
+    void SetUp() override {
+        const char* old = std::getenv("GDK_SCALE");
+        previous_ = old != nullptr ? std::optional<std::string>(old) : std::nullopt;
+        ::setenv("GDK_SCALE", "2", 1);
+        SkinnedWindowGuiTest::SetUp();
+        if (previous_) {
+            ::setenv("GDK_SCALE", previous_->c_str(), 1);
+        } else {
+            ::unsetenv("GDK_SCALE");
+        }
+    }
+    std::optional<std::string> previous_;
+};
+
+TEST_F(ScaledWindowGuiTest, ADoubleDensityDesktopShowsTheLayoutTwiceAsLargeAndClicksReachTheirControls) {
+    ASSERT_EQ(loop_->DesktopScale(), 2.0);
+    CHeadlessWindow headless;
+    ASSERT_TRUE(headless.Load("main.xml"));
+    headless.Pump();
+
+    TestWnd window("main.xml");
+    ASSERT_TRUE(window.Open(0, 0));
+    ASSERT_TRUE(Shown(window));
+    EXPECT_EQ(window.ClientSize(), (UISize{800, 600}));
+    EXPECT_EQ(window.PaintManager().ClientSize(), (UISize{400, 300}));
+
+    // okbtn covers skin rows 40-80, device rows 80-160; capbtn sits in the caption band.
+    ASSERT_TRUE(Click(300, 120));
+    ASSERT_TRUE(PumpUntil([&] { return !window.named.empty(); }));
+    ASSERT_TRUE(display_.FinishBackground());
+    ASSERT_TRUE(Click(770, 40));
+    ASSERT_TRUE(PumpUntil([&] { return !window.unnamed.empty(); }));
+    ASSERT_TRUE(display_.FinishBackground());
+    EXPECT_EQ(window.named, std::vector<std::string>{"okbtn"});
+    EXPECT_EQ(window.unnamed, std::vector<std::string>{"capbtn"});
+
+    // On screen: the 1x picture with every pixel doubled, within a tolerance.
+    const CPaintSurface& expected = headless.Manager().Surface();
+    const auto differing = [&](const LoadedImage& shot) {
+        int count = 0;
+        for (int y = 0; y < expected.Height(); ++y) {
+            for (int x = 0; x < expected.Width(); ++x) {
+                const std::uint32_t a = PixelOf(shot, 2 * x + 1, 2 * y + 1);
+                const std::uint32_t b = expected.PixelAt(x, y);
+                for (int shift = 0; shift < 24; shift += 8) {
+                    if (std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF)) > 24) {
+                        ++count;
+                        break;
+                    }
+                }
+            }
+        }
+        return count;
+    };
+    const int allowed = expected.Width() * expected.Height() / 50;
+    const auto shot = ScreenshotWhen([&](const LoadedImage& image) { return differing(image) <= allowed; });
+    ASSERT_TRUE(shot.has_value());
+    EXPECT_LE(differing(*shot), allowed);
 }
 
 }  // namespace

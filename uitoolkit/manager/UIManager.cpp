@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
 
 #include <easylogging++.h>
 
 #include "uitoolkit/RectMath.h"
+#include "uitoolkit/ScaleMath.h"
 #include "uitoolkit/controls/ControlUI.h"
 #include "uitoolkit/controls/RichEditUI.h"
 
@@ -70,10 +72,19 @@ void CUIManager::AttachToWindow(IUIHost* host) { host_ = host; }
 void CUIManager::SetClientSize(const UISize& size) {
     if (size == clientSize_) return;
     clientSize_ = {std::max(size.cx, 0), std::max(size.cy, 0)};
-    if (clientSize_.cx > 0 && clientSize_.cy > 0) surface_.Resize(clientSize_.cx, clientSize_.cy);
+    const UISize device = ToDevice(clientSize_, scale_);
+    if (device.cx > 0 && device.cy > 0) surface_.Resize(device.cx, device.cy);
     if (root_ != nullptr) root_->NeedUpdate();
     MarkForLayout();
     Invalidate({0, 0, clientSize_.cx, clientSize_.cy});
+}
+
+void CUIManager::SetScale(double scale) {
+    if (!(scale > 0) || !std::isfinite(scale) || scale == scale_) return;
+    scale_ = scale;
+    const UISize client = clientSize_;
+    clientSize_ = {};
+    SetClientSize(client);
 }
 
 cairo_t* CUIManager::MeasureContext() { return measureContext_; }
@@ -584,7 +595,7 @@ std::uint32_t CUIManager::Now() const { return host_ != nullptr ? host_->TickCou
 void CUIManager::Invalidate(const UIRect& rect) {
     const UIRect area = Intersect(rect, {0, 0, clientSize_.cx, clientSize_.cy});
     if (area.IsEmpty()) return;
-    surface_.Invalidate(area);
+    surface_.Invalidate(ToDevice(area, scale_));
     if (host_ != nullptr) host_->InvalidateRect(area);
 }
 
@@ -625,26 +636,28 @@ std::vector<UIRect> CUIManager::Paint() {
         surface_.TakeDirty();
         return painted;
     }
-    const UIRect client{0, 0, clientSize_.cx, clientSize_.cy};
     std::vector<UIRect> dirty = surface_.TakeDirty();
-    if (IsLayered() && fullLayeredRepaint_) dirty = {client};
+    if (IsLayered() && fullLayeredRepaint_) dirty = {UIRect{0, 0, surface_.Width(), surface_.Height()}};
     fullLayeredRepaint_ = false;
     for (const UIRect& rect : dirty) {
         PaintRect(rect);
         painted.push_back(rect);
     }
-    if (updateNeeded_) Invalidate(client);
+    if (updateNeeded_) Invalidate({0, 0, clientSize_.cx, clientSize_.cy});
     return painted;
 }
 
-void CUIManager::PaintRect(const UIRect& rect) {
-    if (IsLayered()) surface_.ClearToTransparent(rect);
-    cairo_t* cr = surface_.BeginPaint(rect);
+void CUIManager::PaintRect(const UIRect& deviceRect) {
+    if (IsLayered()) surface_.ClearToTransparent(deviceRect);
+    cairo_t* cr = surface_.BeginPaint(deviceRect);
     if (cr == nullptr) return;
+    // Controls draw in skin units; the clip stays on device pixels.
+    if (scale_ != 1.0) cairo_scale(cr, scale_, scale_);
+    const UIRect rect = ToSkin(deviceRect, scale_);
     root_->Render(cr, rect);
     for (CControlUI* control : std::vector<CControlUI*>(postPaint_)) control->Render(cr, rect);
     cairo_destroy(cr);
-    if (IsLayered()) surface_.ApplyLayeredAlphaRule(rect);
+    if (IsLayered()) surface_.ApplyLayeredAlphaRule(deviceRect);
 }
 
 // --- fonts ---

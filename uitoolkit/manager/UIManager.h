@@ -48,9 +48,15 @@ public:
     void AttachToWindow(IUIHost* host);
     IUIHost* Host() const { return host_; }
     bool HasWindow() const { return host_ != nullptr; }
-    // The window's client size; the surface follows it.
+    // The window's client size in skin units; the surface follows it at the
+    // display scale.
     void SetClientSize(const UISize& size);
     UISize ClientSize() const { return clientSize_; }
+    // Device pixels per skin unit (2 on a double-density screen). The tree
+    // lays out and takes input in skin units and is drawn into the surface
+    // scaled, so every size of the skin and its fonts grow together.
+    void SetScale(double scale);
+    double Scale() const { return scale_; }
     const CPaintSurface& Surface() const { return surface_; }
     CTextRenderer& TextRenderer() { return textRenderer_; }
     // A cairo context on a tiny surface, for measuring text during layout.
@@ -119,8 +125,8 @@ public:
     void MarkForLayout();
     // Lays out what needs it, sends "windowinit" once per tree, moves the
     // first focus and paints the dirty rectangles into the surface. Returns
-    // the rectangles painted, which the host presents; empty when nothing
-    // was dirty.
+    // the rectangles painted (surface pixels), which the host presents;
+    // empty when nothing was dirty.
     std::vector<UIRect> Paint();
     bool NeedsUpdate() const { return updateNeeded_; }
 
@@ -184,6 +190,7 @@ private:
     IUIHost* host_ = nullptr;
     CUIManager* parent_ = nullptr;
     UISize clientSize_;
+    double scale_ = 1.0;
     CPaintSurface surface_;
     CTextRenderer textRenderer_;
     cairo_surface_t* measureSurface_ = nullptr;

@@ -7,6 +7,7 @@
 
 #include <easylogging++.h>
 
+#include "uitoolkit/ScaleMath.h"
 #include "uitoolkit/window/KeyCodes.h"
 #include "uitoolkit/window/MessageLoop.h"
 #include "uitoolkit/window/NativeHandle.h"
@@ -262,10 +263,15 @@ void CHostWindow::SetRoundCorner(int width, int height) {
 }
 
 FrameArea CHostWindow::HitTest(const UIPoint& point) {
-    FrameArea area = HitTestFrame(point, ClientSize(), sizeBox_, caption_, IsMaximized());
-    if (area == FrameArea::Caption && !IsDragArea(point)) area = FrameArea::Client;
+    // The bands are skin sizes: compare in skin units.
+    const double scale = Scale();
+    const UIPoint skinPoint = ToSkin(point, scale);
+    FrameArea area = HitTestFrame(skinPoint, ToSkin(ClientSize(), scale), sizeBox_, caption_, IsMaximized());
+    if (area == FrameArea::Caption && !IsDragArea(skinPoint)) area = FrameArea::Client;
     return area;
 }
+
+UISize CHostWindow::DeviceRoundCorner() const { return ToDevice(roundCorner_, Scale()); }
 
 void CHostWindow::SetCursor(CursorShape shape) {
     if (loop_ != nullptr) loop_->Cursors().Show(shape);
@@ -459,9 +465,9 @@ void CHostWindow::ApplyShape() {
     platform::X11Desktop& desktop = loop_->Desktop();
     if (roundCorner_.cx > 0 && roundCorner_.cy > 0) {
         const UISize size = ClientSize();
+        const UISize corner = DeviceRoundCorner();
         shaped_ = desktop.SetWindowShape(
-            xWindow_, platform::ShapeOfRows(platform::RoundRectRows(size.cx, size.cy, roundCorner_.cx,
-                                                                    roundCorner_.cy)));
+            xWindow_, platform::ShapeOfRows(platform::RoundRectRows(size.cx, size.cy, corner.cx, corner.cy)));
         if (!shaped_) LOG(INFO) << " Window " << id_ << " keeps square corners: no shape extension";
     } else if (shaped_) {
         desktop.ClearWindowShape(xWindow_);
@@ -474,10 +480,10 @@ void CHostWindow::UpdateAlphaShape() {
     if (xWindow_ == 0 || loop_ == nullptr || source == nullptr) return;
     const int width = surface_.Width();
     const int height = surface_.Height();
+    const UISize corner = DeviceRoundCorner();
     const std::vector<platform::RowSpan> limits =
-        roundCorner_.cx > 0 && roundCorner_.cy > 0
-            ? platform::RoundRectRows(width, height, roundCorner_.cx, roundCorner_.cy)
-            : std::vector<platform::RowSpan>{};
+        corner.cx > 0 && corner.cy > 0 ? platform::RoundRectRows(width, height, corner.cx, corner.cy)
+                                       : std::vector<platform::RowSpan>{};
     auto shape = platform::AlphaShape(reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(source)),
                                       width, height, cairo_image_surface_get_stride(source) / 4, limits);
     if (shaped_ && shape == alphaShape_) return;

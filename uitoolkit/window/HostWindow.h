@@ -111,10 +111,12 @@ public:
 
     // The frame: resize borders, the caption band (left and right are
     // margins, top and bottom distances from the top edge), and the corner
-    // ellipse of a rounded window (re-applied at every size).
+    // ellipse of a rounded window (re-applied at every size). These are skin
+    // sizes, shown at Scale(); everything else here is in device pixels.
     void SetSizeBox(const UIRect& sizeBox);
     void SetCaption(const UIRect& caption) { caption_ = caption; }
     void SetRoundCorner(int width, int height);
+    // point in device pixels.
     FrameArea HitTest(const UIPoint& point);
 
     void SetCursor(CursorShape shape);
@@ -149,8 +151,9 @@ protected:
     // reaches no control).
     virtual void OnCaptionDrag();
     virtual void OnDestroyed();
-    // Whether a press at this point of the caption band drags the window; a
-    // window with controls answers false over buttons and other clickable ones.
+    // Whether a press at this point (skin units) of the caption band drags
+    // the window; a window with controls answers false over buttons and
+    // other clickable ones.
     virtual bool IsDragArea(const UIPoint& point);
 
 private:
@@ -172,6 +175,7 @@ private:
     void ApplyShape();
     void UpdateAlphaShape();
     void ShowFrameCursor(FrameArea area);
+    UISize DeviceRoundCorner() const;
     void FollowPointer();
     void ReleaseNative();
 

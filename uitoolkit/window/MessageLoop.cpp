@@ -91,6 +91,7 @@ bool CMessageLoop::Start() {
         return false;
     }
     if (desktop_.Open()) scale_ = platform::DesktopScale(std::getenv("GDK_SCALE"), desktop_.ResourceText());
+    LOG(INFO) << " Display scale: " << scale_;
     const std::uint32_t wakeEvent = wakeEvent_;
     CPostedQueue::Instance().Attach([wakeEvent] {
         SDL_Event wake{};

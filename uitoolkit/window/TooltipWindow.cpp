@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "uitoolkit/ScaleMath.h"
 #include "uitoolkit/render/DrawEngine.h"
 
 namespace ZembraUI {
@@ -40,7 +41,8 @@ UISize MeasureTip(const std::string& text, int maxWidth) {
 void CTooltipWindow::ShowText(const std::string& text, int maxWidth, const UIPoint& screenPoint) {
     text_ = text;
     maxWidth_ = maxWidth > 0 ? maxWidth : 300;
-    const UISize size = MeasureTip(text_, maxWidth_);
+    // Measured in skin units, shown at the desktop's scale.
+    const UISize size = ToDevice(MeasureTip(text_, maxWidth_), Scale());
     if (!IsAlive()) {
         HostWindowOptions options;
         options.title = "tooltip";
@@ -62,10 +64,12 @@ void CTooltipWindow::Hide() {
 }
 
 void CTooltipWindow::OnPaint(CPaintSurface& surface, const std::vector<UIRect>& areas) {
-    const UIRect all{0, 0, surface.Width(), surface.Height()};
+    const double scale = Scale();
+    const UIRect all = ToSkin(UIRect{0, 0, surface.Width(), surface.Height()}, scale);
     for (const UIRect& area : areas) {
         cairo_t* cr = surface.BeginPaint(area);
         if (cr == nullptr) continue;
+        cairo_scale(cr, scale, scale);
         CDrawEngine::DrawColor(cr, all, kTipBackground);
         cairo_set_source_rgb(cr, 0x76 / 255.0, 0x76 / 255.0, 0x76 / 255.0);
         cairo_set_line_width(cr, 1);

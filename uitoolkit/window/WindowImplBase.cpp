@@ -10,6 +10,7 @@
 
 #include <easylogging++.h>
 
+#include "uitoolkit/ScaleMath.h"
 #include "uitoolkit/controls/ControlUI.h"
 #include "uitoolkit/controls/EditUI.h"
 #include "uitoolkit/controls/Utf8.h"
@@ -283,9 +284,9 @@ void WindowImplBase::ApplyFrameAttributes() {
 WindowImplBase::Result WindowImplBase::MsgCreate(unsigned, std::uintptr_t, std::intptr_t, bool&) {
     SetStyle((Style() & ~WindowStyle::kCaption) | WindowStyle::kClipSiblings | WindowStyle::kClipChildren);
     manager_.AttachToWindow(&host_);
-    const UISize client = ClientSize();
+    manager_.SetScale(Scale());
     UIMessage size = Message(UIMessageKind::Size);
-    size.size = client;
+    size.size = ToSkin(ClientSize(), Scale());
     manager_.MessageHandler(size);
     manager_.AddPreFilter(this);
     if (!OpenSkinResource()) return 0;
@@ -334,9 +335,9 @@ void WindowImplBase::OnPaint(CPaintSurface& surface, const std::vector<UIRect>& 
 }
 
 void WindowImplBase::OnMouseMove(const MouseInput& input) {
-    host_.PointerMoved(input.point);
     UIMessage move = Message(UIMessageKind::MouseMove);
-    move.point = input.point;
+    move.point = ToSkin(input.point, Scale());
+    host_.PointerMoved(move.point);
     move.keyState = std::uint16_t(input.keyState);
     RouteInput(WindowMessage::kMouseMove, move);
 }
@@ -345,7 +346,7 @@ void WindowImplBase::OnMouseButton(const MouseInput& input) {
     // A press in the owner ends an open drop-down; the press goes on.
     if (input.pressed && host_.DropDown() != nullptr && host_.DropDown()->IsAlive()) host_.CloseDropDown();
     UIMessage button;
-    button.point = input.point;
+    button.point = ToSkin(input.point, Scale());
     button.keyState = std::uint16_t(input.keyState);
     unsigned message = WindowMessage::kOtherInput;
     if (input.button == 1) {
@@ -365,7 +366,7 @@ void WindowImplBase::OnMouseButton(const MouseInput& input) {
 
 void WindowImplBase::OnMouseWheel(int delta, const MouseInput& input) {
     UIMessage wheel = Message(UIMessageKind::MouseWheel);
-    wheel.point = input.point;
+    wheel.point = ToSkin(input.point, Scale());
     wheel.keyState = std::uint16_t(input.keyState);
     wheel.wheelDelta = delta * 120;
     RouteInput(WindowMessage::kMouseWheel, wheel);
@@ -423,6 +424,10 @@ void WindowImplBase::OnFocus(bool gained) {
     RouteMessage(gained ? WindowMessage::kSetFocus : WindowMessage::kKillFocus, 0, 0);
 }
 
-void WindowImplBase::OnSize(int width, int height) { RouteMessage(WindowMessage::kSize, unsigned(width), height); }
+void WindowImplBase::OnSize(int width, int height) {
+    // The window and its handlers see skin units.
+    const UISize size = ToSkin(UISize{width, height}, Scale());
+    RouteMessage(WindowMessage::kSize, unsigned(size.cx), size.cy);
+}
 
 }  // namespace ZembraUI

@@ -4,6 +4,7 @@
 
 #include <easylogging++.h>
 
+#include "uitoolkit/ScaleMath.h"
 #include "uitoolkit/manager/UIManager.h"
 #include "uitoolkit/manager/UIMessage.h"
 #include "uitoolkit/window/DropDownWindow.h"
@@ -18,7 +19,7 @@ CWindowUIHost::CWindowUIHost(CHostWindow& window, CUIManager& manager) : window_
 
 CWindowUIHost::~CWindowUIHost() = default;
 
-void CWindowUIHost::InvalidateRect(const UIRect& rect) { window_.Invalidate(rect); }
+void CWindowUIHost::InvalidateRect(const UIRect& rect) { window_.Invalidate(ToDevice(rect, manager_.Scale())); }
 
 bool CWindowUIHost::StartNativeTimer(unsigned nativeId, unsigned intervalMs) {
     return window_.SetTimer(kNativeTimerBase + nativeId, intervalMs);
@@ -55,7 +56,8 @@ void CWindowUIHost::PointerLeft() {
 }
 
 void CWindowUIHost::ResizeClient(const UISize& size) {
-    if (size.cx > 0 && size.cy > 0) window_.Resize(size.cx, size.cy);
+    const UISize device = ToDevice(size, manager_.Scale());
+    if (device.cx > 0 && device.cy > 0) window_.Resize(device.cx, device.cy);
 }
 
 void CWindowUIHost::SetLayered(bool layered, int opacity) {
@@ -67,7 +69,8 @@ void CWindowUIHost::SetLayered(bool layered, int opacity) {
 void CWindowUIHost::ShowTooltip(const UIRect& rect, const std::string& text, int maxWidth) {
     if (!tooltip_) tooltip_ = std::make_unique<CTooltipWindow>();
     const UIRect screen = window_.ScreenRect();
-    tooltip_->ShowText(text, maxWidth, {screen.left + rect.left, screen.top + rect.bottom});
+    const UIRect device = ToDevice(rect, manager_.Scale());
+    tooltip_->ShowText(text, maxWidth, {screen.left + device.left, screen.top + device.bottom});
 }
 
 void CWindowUIHost::HideTooltip() {
@@ -96,7 +99,7 @@ void CWindowUIHost::SetClipboardText(const std::string& text) {
     if (SDL_SetClipboardText(text.c_str()) != 0) LOG(INFO) << " Clipboard not set: " << SDL_GetError();
 }
 
-void CWindowUIHost::SetTextInputArea(const UIRect& rect) { window_.SetTextInputArea(rect); }
+void CWindowUIHost::SetTextInputArea(const UIRect& rect) { window_.SetTextInputArea(ToDevice(rect, manager_.Scale())); }
 
 std::uint32_t CWindowUIHost::TickCount() const { return std::uint32_t(CMessageLoop::SteadyMilliseconds()); }
 

@@ -1,5 +1,6 @@
 #pragma once
-// Connects a manager to its SDL window: invalidations to the window's
+// Connects a manager to its SDL window (skin units to device pixels at the
+// manager's scale): invalidations to the window's
 // surface, native timers to the loop's timer heap, capture, cursor, focus,
 // hover tracking, opacity, the tooltip popup and the combo's drop-down.
 #include <cstdint>

@@ -6,6 +6,7 @@
 
 #include <easylogging++.h>
 
+#include "uitoolkit/ScaleMath.h"
 #include "uitoolkit/manager/UIMessage.h"
 #include "uitoolkit/window/MessageLoop.h"
 
@@ -53,8 +54,10 @@ bool CWindowWnd::CreateHostWindow(CWindowWnd* owner, const std::string& title, s
     options.title = title;
     options.x = x;
     options.y = y;
-    options.width = width;
-    options.height = height;
+    // Sizes come in skin units, like the layout's own "size".
+    const UISize size = ToDevice(UISize{width, height}, Scale());
+    options.width = size.cx;
+    options.height = size.cy;
     options.perPixelAlpha = (exStyle & WindowStyle::kExLayered) != 0 || WantsPerPixelAlpha();
     if (!Create(options)) return false;
     owner_ = owner != nullptr ? owner->Id() : kNoHostWindow;
