@@ -14,6 +14,9 @@
 #include "platform/EmbeddedResources.h"
 #include "uitoolkit/controls/ComboUI.h"
 #include "uitoolkit/controls/ControlUI.h"
+#include "uitoolkit/controls/ScrollBarUI.h"
+#include "uitoolkit/controls/VerticalLayoutUI.h"
+#include "uitoolkit/window/KeyCodes.h"
 #include "uitoolkit/headless/HeadlessWindow.h"
 #include "uitoolkit/markup/SkinArchive.h"
 #include "uitoolkit/window/DropDownWindow.h"
@@ -55,6 +58,20 @@ constexpr char kBoxLayout[] = R"(<?xml version="1.0" encoding="utf-8"?>
 </Window>
 )";
 
+constexpr char kComboLayout[] = R"(<?xml version="1.0" encoding="utf-8"?>
+<Window size="200,120">
+  <Default name="VerticalLayout" value="childpadding=&quot;4&quot;" />
+  <HorizontalLayout bkcolor="FFFFFFFF">
+    <Combo name="combo" height="30" dropbox="inset=&quot;3,3,3,3&quot;" dropboxsize="0,60" itemfont="0">
+      <ListLabelElement text="zero" height="20" selected="true" />
+      <ListLabelElement text="one" height="20" />
+      <ListLabelElement text="two" height="20" />
+      <ListLabelElement text="three" height="20" />
+    </Combo>
+  </HorizontalLayout>
+</Window>
+)";
+
 constexpr char kEmptyLayout[] = R"(<?xml version="1.0" encoding="utf-8"?>
 <Window size="200,100"></Window>
 )";
@@ -68,6 +85,7 @@ public:
         Write("main.xml", kMainLayout);
         Write("box.xml", kBoxLayout);
         Write("empty.xml", kEmptyLayout);
+        Write("combo.xml", kComboLayout);
         CSkinArchive::Close();
         CSkinArchive::SetResourceFolder(folder_.string() + "/");
     }
@@ -321,11 +339,49 @@ TEST_F(SkinnedWindowGuiTest, DropDownOpensSelectsAndClosesOnEscapeRestoringTheCh
     // a click on an item chooses it. The rows start below the combo.
     ASSERT_TRUE(Xdo({"key", "Return"}));
     ASSERT_TRUE(opened());
-    const int rowHeight = window.UIHost().DropDown()->RowHeight();
-    ASSERT_TRUE(Click(100, 170 + rowHeight + rowHeight / 2));
-    ASSERT_TRUE(PumpUntil([&] { return !window.UIHost().DropDown()->IsAlive(); }));
+    CDropDownWindow* list = window.UIHost().DropDown();
+    ASSERT_TRUE(PumpUntil([&] { return !list->Manager()->NeedsUpdate(); }));
+    // The items live under the list's manager, a child of the window's, while it is open.
+    CControlUI* one = combo->ItemAt(1);
+    EXPECT_EQ(list->Manager()->ParentManager(), &window.PaintManager());
+    EXPECT_EQ(one->Manager(), list->Manager());
+    const UIRect row = one->Pos();
+    EXPECT_EQ(row.Height(), 24);
+    EXPECT_EQ(list->ScreenRect().top, window.ScreenRect().top + combo->Pos().bottom);
+    ASSERT_TRUE(Click(list->ScreenRect().left + row.left + 20, list->ScreenRect().top + (row.top + row.bottom) / 2));
+    ASSERT_TRUE(PumpUntil([&] { return !list->IsAlive(); }));
     ASSERT_TRUE(display_.FinishBackground());
     EXPECT_EQ(combo->CurrentSelection(), 1);
+    // Handed back to the combo.
+    EXPECT_EQ(one->Manager(), &window.PaintManager());
+    EXPECT_EQ(one->Parent(), combo);
+}
+
+TEST_F(SkinnedWindowGuiTest, TheDropDownListTakesTheWindowDefaultsAndTheComboDropBoxAttributes) {
+    TestWnd window("combo.xml");
+    ASSERT_TRUE(window.Open(0, 0));
+    ASSERT_TRUE(Shown(window));
+    auto* combo = dynamic_cast<CComboUI*>(window.Find("combo"));
+    ASSERT_NE(combo, nullptr);
+    ASSERT_TRUE(combo->Fire());
+    CDropDownWindow* list = window.UIHost().DropDown();
+    ASSERT_NE(list, nullptr);
+    ASSERT_TRUE(PumpUntil([&] { return list->IsVisible() && !list->Manager()->NeedsUpdate(); }));
+    // The window's "VerticalLayout" defaults (child padding 4), then the combo's "dropbox" (inset 3).
+    EXPECT_EQ(list->Layout()->ChildPadding(), 4);
+    EXPECT_EQ(list->Layout()->Inset(), (UIRect{3, 3, 3, 3}));
+    EXPECT_EQ(combo->ItemAt(1)->Pos().top - combo->ItemAt(0)->Pos().bottom, 4);
+    // More rows than "dropboxsize" holds: the list scrolls, and shows the choice.
+    EXPECT_EQ(list->ClientSize().cy, 60);
+    ASSERT_NE(list->Layout()->VerticalScrollBar(), nullptr);
+    EXPECT_TRUE(list->Layout()->VerticalScrollBar()->Visible());
+    ASSERT_TRUE(list->HandleKey({VirtualKey::kDown, 0, true, false}));
+    ASSERT_TRUE(list->HandleKey({VirtualKey::kDown, 0, true, false}));
+    ASSERT_TRUE(list->HandleKey({VirtualKey::kDown, 0, true, false}));
+    EXPECT_EQ(combo->CurrentSelection(), 3);
+    EXPECT_LE(combo->ItemAt(3)->Pos().bottom, list->Layout()->InnerRect().bottom);
+    list->Close();
+    EXPECT_EQ(combo->ItemAt(3)->Parent(), combo);
 }
 
 TEST_F(SkinnedWindowGuiTest, RealWindowShowsWhatTheHeadlessRendererPaints) {

@@ -56,12 +56,16 @@ bool CComboUI::Add(CControlUI* control) { return AddAt(control, Count()); }
 
 bool CComboUI::AddAt(CControlUI* control, int index) {
     if (!CContainerUI::AddAt(control, index)) return false;
+    if (CListLabelElementUI* item = AsItem(control)) item->SetOwner(this);
     if (selected_ >= index) ++selected_;
     return true;
 }
 
 bool CComboUI::Remove(CControlUI* control, bool keep) {
     const int index = ItemIndex(control);
+    if (keep && index >= 0) {
+        if (CListLabelElementUI* item = AsItem(control)) item->SetOwner(nullptr);
+    }
     if (!CContainerUI::Remove(control, keep)) return false;
     if (index == selected_) {
         selected_ = -1;

@@ -17,6 +17,7 @@ void* CListLabelElementUI::AsInterface(std::string_view name) {
 unsigned CListLabelElementUI::Flags() const { return 0; }
 
 CComboUI* CListLabelElementUI::Owner() const {
+    if (owner_ != nullptr) return owner_;
     return parent_ != nullptr ? static_cast<CComboUI*>(parent_->AsInterface("Combo")) : nullptr;
 }
 

@@ -14,7 +14,9 @@ public:
     void* AsInterface(std::string_view name) override;
     unsigned Flags() const override;
 
+    // The combo the item belongs to, also while a drop-down list hosts it.
     CComboUI* Owner() const;
+    void SetOwner(CComboUI* owner) { owner_ = owner; }
     int Index() const;
     bool Selected() const { return selected_; }
     // Changes only the item's own mark; the combo keeps the index.
@@ -33,6 +35,7 @@ public:
     void RenderText(cairo_t* cr, const UIRect& paint) override;
 
 private:
+    CComboUI* owner_ = nullptr;
     bool selected_ = false;
     bool hot_ = false;
 };

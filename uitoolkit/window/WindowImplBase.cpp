@@ -320,18 +320,7 @@ void WindowImplBase::OnTimer(unsigned id) {
 }
 
 void WindowImplBase::OnPaint(CPaintSurface& surface, const std::vector<UIRect>& areas) {
-    std::vector<UIRect> painted = manager_.Paint();
-    painted.insert(painted.end(), areas.begin(), areas.end());
-    cairo_surface_t* picture = manager_.Surface().Surface();
-    if (picture == nullptr) return;
-    for (const UIRect& area : painted) {
-        cairo_t* cr = surface.BeginPaint(area);
-        if (cr == nullptr) continue;
-        cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-        cairo_set_source_surface(cr, picture, 0, 0);
-        cairo_paint(cr);
-        cairo_destroy(cr);
-    }
+    host_.PaintInto(surface, areas);
 }
 
 void WindowImplBase::OnMouseMove(const MouseInput& input) {

@@ -15,7 +15,8 @@
 
 namespace ZembraUI {
 
-CWindowUIHost::CWindowUIHost(CHostWindow& window, CUIManager& manager) : window_(window), manager_(manager) {}
+CWindowUIHost::CWindowUIHost(CHostWindow& window, CUIManager& manager, bool takesFocus)
+    : window_(window), manager_(manager), takesFocus_(takesFocus) {}
 
 CWindowUIHost::~CWindowUIHost() = default;
 
@@ -34,7 +35,7 @@ void CWindowUIHost::SetMouseCapture(bool captured) { SDL_CaptureMouse(captured ?
 void CWindowUIHost::SetCursorShape(CursorShape shape) { window_.SetCursor(shape); }
 
 void CWindowUIHost::TakeNativeFocus() {
-    if (!window_.HasFocus()) window_.TakeFocus();
+    if (takesFocus_ && !window_.HasFocus()) window_.TakeFocus();
 }
 
 bool CWindowUIHost::HasNativeFocus() const { return window_.HasFocus(); }
@@ -102,6 +103,21 @@ void CWindowUIHost::SetClipboardText(const std::string& text) {
 void CWindowUIHost::SetTextInputArea(const UIRect& rect) { window_.SetTextInputArea(ToDevice(rect, manager_.Scale())); }
 
 std::uint32_t CWindowUIHost::TickCount() const { return std::uint32_t(CMessageLoop::SteadyMilliseconds()); }
+
+void CWindowUIHost::PaintInto(CPaintSurface& surface, const std::vector<UIRect>& areas) {
+    std::vector<UIRect> painted = manager_.Paint();
+    painted.insert(painted.end(), areas.begin(), areas.end());
+    cairo_surface_t* picture = manager_.Surface().Surface();
+    if (picture == nullptr) return;
+    for (const UIRect& area : painted) {
+        cairo_t* cr = surface.BeginPaint(area);
+        if (cr == nullptr) continue;
+        cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+        cairo_set_source_surface(cr, picture, 0, 0);
+        cairo_paint(cr);
+        cairo_destroy(cr);
+    }
+}
 
 bool CWindowUIHost::OnTimer(unsigned id) {
     if (id == kHoverTimer) {

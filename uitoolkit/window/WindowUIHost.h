@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "uitoolkit/manager/UIHost.h"
 
@@ -15,6 +16,7 @@ class CUIManager;
 class CHostWindow;
 class CTooltipWindow;
 class CDropDownWindow;
+class CPaintSurface;
 
 class CWindowUIHost : public IUIHost {
 public:
@@ -22,7 +24,9 @@ public:
     static constexpr unsigned kNativeTimerBase = 0x10000;
     static constexpr unsigned kHoverTimer = 0x20000;
 
-    CWindowUIHost(CHostWindow& window, CUIManager& manager);
+    // takesFocus: whether the window takes the keyboard when its controls
+    // are pressed (a drop-down list leaves it with its owner).
+    CWindowUIHost(CHostWindow& window, CUIManager& manager, bool takesFocus = true);
     ~CWindowUIHost() override;
     CWindowUIHost(const CWindowUIHost&) = delete;
     CWindowUIHost& operator=(const CWindowUIHost&) = delete;
@@ -46,6 +50,9 @@ public:
     void SetTextInputArea(const UIRect& rect) override;
     std::uint32_t TickCount() const override;
 
+    // Paints what the manager has dirty and copies it, with the window's own
+    // dirty areas, into the window's surface.
+    void PaintInto(CPaintSurface& surface, const std::vector<UIRect>& areas);
     // A host timer fired (ids from kNativeTimerBase); false for other ids.
     bool OnTimer(unsigned id);
     // The pointer moved to point: a requested hover report waits for it to rest.
@@ -59,6 +66,7 @@ public:
 private:
     CHostWindow& window_;
     CUIManager& manager_;
+    bool takesFocus_;
     unsigned hoverMs_ = 0;
     bool tracking_ = false;
     UIPoint lastPoint_;
