@@ -100,6 +100,26 @@ private:
     std::filesystem::path folder_;
 };
 
+// Pixels of the headless picture whose colour on screen (the window at the
+// top-left corner, each pixel shown scale times as large) is off by more
+// than 24 in a channel.
+int DifferingPixels(const LoadedImage& shot, const CPaintSurface& expected, int scale) {
+    int count = 0;
+    for (int y = 0; y < expected.Height(); ++y) {
+        for (int x = 0; x < expected.Width(); ++x) {
+            const std::uint32_t a = PixelOf(shot, scale * x + scale / 2, scale * y + scale / 2);
+            const std::uint32_t b = expected.PixelAt(x, y);
+            for (int shift = 0; shift < 24; shift += 8) {
+                if (std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF)) > 24) {
+                    ++count;
+                    break;
+                }
+            }
+        }
+    }
+    return count;
+}
+
 // A skinned window that records what reaches it.
 class TestWnd : public WindowImplBase {
 public:
@@ -399,22 +419,7 @@ TEST_F(SkinnedWindowGuiTest, RealWindowShowsWhatTheHeadlessRendererPaints) {
     const int width = expected.Width();
     const int height = expected.Height();
     ASSERT_EQ(window.ClientSize(), (UISize{width, height}));
-    const auto differing = [&](const LoadedImage& shot) {
-        int count = 0;
-        for (int y = 0; y < height; ++y) {
-            for (int x = 0; x < width; ++x) {
-                const std::uint32_t a = PixelOf(shot, x, y);
-                const std::uint32_t b = expected.PixelAt(x, y);
-                for (int shift = 0; shift < 24; shift += 8) {
-                    if (std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF)) > 24) {
-                        ++count;
-                        break;
-                    }
-                }
-            }
-        }
-        return count;
-    };
+    const auto differing = [&](const LoadedImage& shot) { return DifferingPixels(shot, expected, 1); };
     const int allowed = width * height / 100;
     const auto shot = ScreenshotWhen([&](const LoadedImage& image) { return differing(image) <= allowed; });
     ASSERT_TRUE(shot.has_value());
@@ -517,6 +522,11 @@ TEST_F(ScaledWindowGuiTest, ADoubleDensityDesktopShowsTheLayoutTwiceAsLargeAndCl
     ASSERT_TRUE(Shown(window));
     EXPECT_EQ(window.ClientSize(), (UISize{800, 600}));
     EXPECT_EQ(window.PaintManager().ClientSize(), (UISize{400, 300}));
+    // A skinned window resizes in skin units too.
+    window.Resize(300, 200);
+    EXPECT_EQ(window.ClientSize(), (UISize{600, 400}));
+    EXPECT_EQ(window.PaintManager().ClientSize(), (UISize{300, 200}));
+    window.Resize(400, 300);
 
     // okbtn covers skin rows 40-80, device rows 80-160; capbtn sits in the caption band.
     ASSERT_TRUE(Click(300, 120));
@@ -530,22 +540,7 @@ TEST_F(ScaledWindowGuiTest, ADoubleDensityDesktopShowsTheLayoutTwiceAsLargeAndCl
 
     // On screen: the 1x picture with every pixel doubled, within a tolerance.
     const CPaintSurface& expected = headless.Manager().Surface();
-    const auto differing = [&](const LoadedImage& shot) {
-        int count = 0;
-        for (int y = 0; y < expected.Height(); ++y) {
-            for (int x = 0; x < expected.Width(); ++x) {
-                const std::uint32_t a = PixelOf(shot, 2 * x + 1, 2 * y + 1);
-                const std::uint32_t b = expected.PixelAt(x, y);
-                for (int shift = 0; shift < 24; shift += 8) {
-                    if (std::abs(int((a >> shift) & 0xFF) - int((b >> shift) & 0xFF)) > 24) {
-                        ++count;
-                        break;
-                    }
-                }
-            }
-        }
-        return count;
-    };
+    const auto differing = [&](const LoadedImage& shot) { return DifferingPixels(shot, expected, 2); };
     const int allowed = expected.Width() * expected.Height() / 50;
     const auto shot = ScreenshotWhen([&](const LoadedImage& image) { return differing(image) <= allowed; });
     ASSERT_TRUE(shot.has_value());

@@ -99,6 +99,11 @@ void WindowImplBase::OnClick(TNotifyUI& notification) {
     }
 }
 
+void WindowImplBase::Resize(int width, int height) {
+    const UISize device = ToDevice(UISize{width, height}, Scale());
+    CHostWindow::Resize(device.cx, device.cy);
+}
+
 bool WindowImplBase::DefaultKeyResponse(unsigned key) { return key == VirtualKey::kEscape; }
 
 CControlUI* WindowImplBase::CreateControl(const std::string&) { return nullptr; }

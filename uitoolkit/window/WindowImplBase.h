@@ -71,6 +71,9 @@ public:
     long MessageHandler(const UIMessage& message, bool& handled) override;
 
     CUIManager& PaintManager() { return manager_; }
+    // Resizes the client area to a size in skin units, like the layout's
+    // "size": on a scaled display the window grows with the scale.
+    void Resize(int width, int height);
     CWindowUIHost& UIHost() { return host_; }
     // Whether a press at this point of the caption band drags the window.
     bool IsCaptionPoint(const UIPoint& point) const;
