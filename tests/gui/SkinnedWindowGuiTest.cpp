@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <SDL2/SDL.h>
+
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -14,6 +16,7 @@
 #include "platform/EmbeddedResources.h"
 #include "uitoolkit/controls/ComboUI.h"
 #include "uitoolkit/controls/ControlUI.h"
+#include "uitoolkit/controls/EditUI.h"
 #include "uitoolkit/controls/ScrollBarUI.h"
 #include "uitoolkit/controls/VerticalLayoutUI.h"
 #include "uitoolkit/window/KeyCodes.h"
@@ -327,6 +330,35 @@ TEST_F(SkinnedWindowGuiTest, TabCyclesFocusTypedTextReachesTheEditAndEscapeStops
     ASSERT_TRUE(PumpUntil([&] { return window.keyResponses == 1; }));
     ASSERT_TRUE(display_.FinishBackground());
     EXPECT_TRUE(window.IsAlive());
+}
+
+TEST_F(SkinnedWindowGuiTest, AnInputMethodComposesInTheFocusedEditUntilItCommits) {
+    TestWnd window("main.xml");
+    ASSERT_TRUE(window.Open(0, 0));
+    ASSERT_TRUE(Shown(window));
+    auto* edit = dynamic_cast<CEditUI*>(window.Find("edit"));
+    ASSERT_NE(edit, nullptr);
+    window.PaintManager().MoveFocus(edit);
+    // What the input method sends through the display, as SDL hands it on.
+    const auto push = [&](std::uint32_t type, const char* text, int start) {
+        SDL_Event event{};
+        event.type = type;
+        if (type == SDL_TEXTEDITING) {
+            event.edit.windowID = SDL_GetWindowID(window.NativeWindow());
+            SDL_strlcpy(event.edit.text, text, sizeof(event.edit.text));
+            event.edit.start = start;
+        } else {
+            event.text.windowID = SDL_GetWindowID(window.NativeWindow());
+            SDL_strlcpy(event.text.text, text, sizeof(event.text.text));
+        }
+        return SDL_PushEvent(&event) == 1;
+    };
+    ASSERT_TRUE(push(SDL_TEXTEDITING, "にほ", 2));
+    ASSERT_TRUE(PumpUntil([&] { return edit->Composition() == "にほ"; }));
+    EXPECT_EQ(edit->Text(), "");
+    ASSERT_TRUE(push(SDL_TEXTINPUT, "日本", 0));
+    ASSERT_TRUE(PumpUntil([&] { return edit->Text() == "日本"; }));
+    EXPECT_EQ(edit->Composition(), "");
 }
 
 TEST_F(SkinnedWindowGuiTest, DropDownOpensSelectsAndClosesOnEscapeRestoringTheChoice) {

@@ -5,6 +5,7 @@
 #include <easylogging++.h>
 
 #include "uitoolkit/ScaleMath.h"
+#include "uitoolkit/controls/ComboUI.h"
 #include "uitoolkit/manager/UIManager.h"
 #include "uitoolkit/manager/UIMessage.h"
 #include "uitoolkit/window/DropDownWindow.h"
@@ -81,7 +82,9 @@ void CWindowUIHost::HideTooltip() {
 void CWindowUIHost::OpenDropDown(CComboUI& combo) {
     CloseDropDown();
     dropDown_ = std::make_unique<CDropDownWindow>(combo, window_);
-    if (!dropDown_->Open()) dropDown_.reset();
+    if (dropDown_->Open()) return;
+    dropDown_.reset();
+    combo.PutDroppedDown(false);
 }
 
 void CWindowUIHost::CloseDropDown() {
