@@ -1,5 +1,6 @@
 #include "uitoolkit/controls/EditUI.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "uitoolkit/RectMath.h"
@@ -72,6 +73,8 @@ void CEditUI::PutComposition(const std::string& utf8, std::size_t cursor) {
 void CEditUI::PutText(const std::string& text) {
     CLabelUI::PutText(text);
     buffer_.SetText(text_);
+    // A new text shows from its start until the caret moves.
+    scrollX_ = 0;
 }
 
 bool CEditUI::Accepts(char32_t character) const {
@@ -112,6 +115,7 @@ void CEditUI::TextEdited() {
 }
 
 void CEditUI::CaretMoved() {
+    KeepCaretInView();
     Invalidate();
     if (manager_ != nullptr && manager_->Host() != nullptr && Focused()) {
         manager_->Host()->SetTextInputArea(CaretRect());
@@ -177,6 +181,22 @@ bool CEditUI::OnKeyDown(unsigned key, std::uint16_t keyState) {
 
 UIRect CEditUI::TextRect() const { return Deflate(pos_, textPadding_); }
 
+std::string CEditUI::ShownText() const {
+    const std::string composing = password_ ? Masked(Utf8::Length(composition_), passwordChar_) : composition_;
+    return Inserted(DisplayText(), buffer_.Caret(), composing);
+}
+
+void CEditUI::KeepCaretInView() {
+    if (manager_ == nullptr) return;
+    const std::string shown = ShownText();
+    const int caret = OffsetOf(shown, buffer_.Caret() + (composition_.empty() ? 0 : compositionCursor_));
+    const int end = OffsetOf(shown, Utf8::Length(shown));
+    const int width = std::max(TextRect().Width() - 1, 0);
+    scrollX_ = std::clamp(scrollX_, std::max(caret - width, 0), caret);
+    // No gap after the end of the text when it gets shorter.
+    scrollX_ = std::min(scrollX_, std::max(end - width, 0));
+}
+
 int CEditUI::OffsetOf(const std::string& shown, std::size_t position) {
     const std::string before = shown.substr(0, Utf8::Offset(shown, position));
     return before.empty() ? 0 : TextExtent(before, textStyle_).cx;
@@ -184,7 +204,7 @@ int CEditUI::OffsetOf(const std::string& shown, std::size_t position) {
 
 std::size_t CEditUI::PositionAt(int x) {
     const std::string shown = DisplayText();
-    const int left = TextRect().left;
+    const int left = TextLeft();
     std::size_t best = 0;
     int bestDistance = std::abs(x - left);
     for (std::size_t position = 1; position <= buffer_.Length(); ++position) {
@@ -198,8 +218,7 @@ std::size_t CEditUI::PositionAt(int x) {
 
 UIRect CEditUI::CaretRect() {
     const UIRect rect = TextRect();
-    const std::string shown = Inserted(DisplayText(), buffer_.Caret(), composition_);
-    const int x = rect.left + OffsetOf(shown, buffer_.Caret() + compositionCursor_ * !composition_.empty());
+    const int x = TextLeft() + OffsetOf(ShownText(), buffer_.Caret() + (composition_.empty() ? 0 : compositionCursor_));
     const int lineHeight = manager_ != nullptr ? manager_->TextRenderer().LineHeight(manager_->FontAt(font_)) : 0;
     const int top = rect.top + (rect.Height() - lineHeight) / 2;
     return {x, top, x + 1, top + lineHeight};
@@ -226,7 +245,7 @@ void CEditUI::OnEvent(ControlEvent& event) {
         TakeFocus();
         std::size_t position = PositionAt(event.mouse.x);
         // The character under the pointer, not the boundary nearest to it.
-        if (position > 0 && TextRect().left + OffsetOf(DisplayText(), position) > event.mouse.x) --position;
+        if (position > 0 && TextLeft() + OffsetOf(DisplayText(), position) > event.mouse.x) --position;
         if (password_) {
             buffer_.SelectAll();
         } else {
@@ -326,26 +345,32 @@ void CEditUI::RenderText(cairo_t* cr, const UIRect&) {
         return;
     }
     const std::uint32_t colour = Focused() && nativeTextColor_ != 0 ? nativeTextColor_ : CurrentTextColor();
-    const std::string composing = password_ ? Masked(Utf8::Length(composition_), passwordChar_) : composition_;
-    const std::string shown = Inserted(DisplayText(), buffer_.Caret(), composing);
+    const std::string shown = ShownText();
+    const int left = TextLeft();
     const UIRect caret = CaretRect();
-    if (Focused() && buffer_.HasSelection() && composing.empty() && manager_ != nullptr) {
-        const UIRect selection{rect.left + OffsetOf(shown, buffer_.SelectionStart()), caret.top,
-                               rect.left + OffsetOf(shown, buffer_.SelectionEnd()), caret.bottom};
+    // A scrolled text is cut at the field's edges.
+    cairo_save(cr);
+    cairo_rectangle(cr, rect.left, rect.top, rect.Width(), rect.Height());
+    cairo_clip(cr);
+    if (Focused() && buffer_.HasSelection() && composition_.empty() && manager_ != nullptr) {
+        const UIRect selection{left + OffsetOf(shown, buffer_.SelectionStart()), caret.top,
+                               left + OffsetOf(shown, buffer_.SelectionEnd()), caret.bottom};
         std::uint32_t fill = manager_->Window().selectedBkColor;
         // A skin colour without alpha would hide the selection.
         if ((fill >> 24) == 0) fill = kDefaultSelectionColor;
         CDrawEngine::DrawColor(cr, selection, fill);
     }
-    DrawTextIn(cr, rect, shown, colour, textStyle_ | TextStyle::kSingleLine);
-    if (!composing.empty()) {
+    DrawTextIn(cr, {left, rect.top, rect.right, rect.bottom}, shown, colour, textStyle_ | TextStyle::kSingleLine);
+    if (!composition_.empty()) {
         // Composed text is underlined until the input method commits it.
-        const int from = rect.left + OffsetOf(shown, buffer_.Caret());
-        const int to = rect.left + OffsetOf(shown, buffer_.Caret() + Utf8::Length(composing));
+        const int from = left + OffsetOf(shown, buffer_.Caret());
+        const int to = left + OffsetOf(shown, buffer_.Caret() + Utf8::Length(composition_));
         CDrawEngine::DrawColor(cr, {from, caret.bottom - 1, to, caret.bottom}, colour | 0xFF000000);
     }
-    if (!Focused() || manager_ == nullptr || readOnly_ || !manager_->CaretVisible()) return;
-    CDrawEngine::DrawColor(cr, caret, colour | 0xFF000000);
+    if (Focused() && manager_ != nullptr && !readOnly_ && manager_->CaretVisible()) {
+        CDrawEngine::DrawColor(cr, caret, colour | 0xFF000000);
+    }
+    cairo_restore(cr);
 }
 
 }  // namespace ZembraUI

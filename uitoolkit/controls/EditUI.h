@@ -70,6 +70,12 @@ private:
     std::size_t PositionAt(int x);
     int OffsetOf(const std::string& shown, std::size_t position);
     UIRect TextRect() const;
+    // Where the text starts: left of the field when it is scrolled.
+    int TextLeft() const { return TextRect().left - scrollX_; }
+    // The text as drawn: the display text with the composition at the caret.
+    std::string ShownText() const;
+    // Scrolls a text wider than the field so the caret stays in view.
+    void KeepCaretInView();
 
     bool readOnly_ = false;
     bool numberOnly_ = false;
@@ -80,6 +86,7 @@ private:
     std::string composition_;
     std::size_t compositionCursor_ = 0;
     bool selecting_ = false;  // the left button is down and drags the selection
+    int scrollX_ = 0;         // pixels of text hidden left of the field
     bool hot_ = false;
     StateImages images_;
     std::string tipValue_;

@@ -118,6 +118,23 @@ TEST(EditSelectionTest, TheMouseDragsAndDoubleClicksASelectionThatIsPaintedInThe
     EXPECT_EQ(CountPixels(t.window.Manager().Surface(), pos, green), 0);
 }
 
+TEST(EditSelectionTest, ATextWiderThanTheFieldScrollsToKeepTheCaretInView) {
+    TestWindow t(R"(<Window><HorizontalLayout>
+        <Edit name="narrow" width="80" height="30" text="/home/someone/.local/opt/Zembra Morvanta" /><Control />
+    </HorizontalLayout></Window>)", {300, 40});
+    auto* narrow = EditOf(t, "narrow");
+    const ZembraUI::UIRect pos = t.Pos("narrow");
+    narrow->TakeFocus();
+    EXPECT_LT(narrow->CaretRect().right, pos.right);
+    EXPECT_GT(narrow->CaretRect().left, pos.left + 40);
+    t.window.PressKey(KeyCode::kHome);
+    EXPECT_EQ(narrow->CaretRect().left, pos.left + 4);
+    // A press near the right edge lands on a character in view, not past the end.
+    t.window.Click({pos.right - 6, 15});
+    EXPECT_LT(narrow->Caret(), 15u);
+    EXPECT_GT(narrow->Caret(), 5u);
+}
+
 TEST(EditSelectionTest, ACompositionShowsUnderlinedAtTheCaretUntilTheInputMethodCommits) {
     TestWindow t(kMarkup, {300, 100});
     auto* field = EditOf(t, "field");
