@@ -121,6 +121,7 @@ int CAnima::HorizontalMoveAnimaInit(const std::string& prefix, const std::string
     slide_.reset();
     stripsMade_ = 0;
     framesMade_.clear();
+    frameStrip_.clear();
 
     const bool downloaded = !prefix.empty();
     const std::string pattern = downloaded ? prefix + "%d" + suffix : kBuiltInPattern;
@@ -289,6 +290,13 @@ void CAnima::ShowFrame(int frame) {
 std::string CAnima::FrameFor(const std::string& strip, int offset) {
     const int step = std::max(settings_.width / kFramesPerSlide, 1);
     const std::string name = FrameName(strip, offset / step);
+    // Only the frames of the strip in use stay cached: all of them would
+    // take 26 frames per strip, some 200 MiB for five banners.
+    if (strip != frameStrip_) {
+        for (const std::string& old : framesMade_) manager_.RemoveImage(old);
+        framesMade_.clear();
+        frameStrip_ = strip;
+    }
     if (!framesMade_.insert(name).second) return name;
     ZembraUI::LoadedImage frame = WhiteImage(settings_.width, settings_.height);
     // A strip that could not be made leaves the frame white.
