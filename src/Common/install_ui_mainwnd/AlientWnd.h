@@ -53,6 +53,7 @@ public:
 
 private:
     void StartProduct();
+    bool StartOrReport();
     // Waits up to gifDuration seconds for the product's window; true when it showed.
     bool WaitForProductWindow();
     void ShowNextWaitingFrame();
