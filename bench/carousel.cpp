@@ -3,8 +3,9 @@
 // page shown still, and the memory of the pictures it caches (strips,
 // frames). Printed, never asserted.
 //   xvfb-run -a build/bin/carousel [seconds]
-// With --shots DIR it writes instead the first banner with a drawn text in
-// English, Arabic, Hindi and Japanese (DIR/banner_<code>.png), headless.
+// With --shots DIR it writes instead the running page with a text drawn on
+// the first banner in English, Arabic, Hindi and Japanese
+// (DIR/banner_<code>.png), headless.
 #include <sys/resource.h>
 
 #include <chrono>
@@ -136,7 +137,7 @@ struct NoTimers : IWindowTimers {
     void KillTimer(int) override {}
 };
 
-// The first banner with a text drawn in each language, as the carousel makes it.
+// The running page with a text drawn on the first banner in each language.
 int WriteShots(const std::string& folder) {
     const struct {
         EnumLanguage language;
@@ -154,14 +155,11 @@ int WriteShots(const std::string& folder) {
         NoTimers timers;
         BannerCarousel carousel(page.Manager(), timers);
         carousel.Start(sample.language, 0);
-        const LoadedImage* first = page.Manager().ImageByName("FirstFrame");
-        if (first == nullptr) return 1;
-        cairo_surface_t* surface = cairo_image_surface_create_for_data(
-            reinterpret_cast<unsigned char*>(const_cast<std::uint32_t*>(first->pixels.data())), CAIRO_FORMAT_ARGB32,
-            first->width, first->height, first->width * 4);
+        static_cast<CTabLayoutUI*>(page.Manager().ControlByName("main_tablayout"))->SelectItem(1);
+        page.Pump();
+        page.Pump();
         const std::string path = folder + "/banner_" + CAnima::TextLanguageTag(sample.language) + ".png";
-        cairo_surface_write_to_png(surface, path.c_str());
-        cairo_surface_destroy(surface);
+        if (!page.Manager().Surface().WritePng(path.c_str())) return 1;
         std::printf("%s\n", path.c_str());
     }
     return 0;
