@@ -246,7 +246,8 @@ TEST_F(BannerCarouselGuiTest, OneBuiltInPictureStartsNoTimerAndNeverSlides) {
         if (entry.path().filename() != "skin") fs::create_symlink(entry.path(), skin / entry.path().filename());
     }
     for (const auto& entry : fs::directory_iterator(source / "skin")) {
-        if (entry.path().filename() != "anima") fs::create_symlink(entry.path(), skin / "skin" / entry.path().filename());
+        const fs::path name = entry.path().filename();
+        if (name != "anima") fs::create_symlink(entry.path(), skin / "skin" / name);
     }
     fs::create_symlink(source / "skin" / "anima" / "1.png", skin / "skin" / "anima" / "1.png");
     UseSkin(skin.string());

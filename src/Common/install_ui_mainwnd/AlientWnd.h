@@ -28,7 +28,8 @@ public:
     using FailureNotice = void (*)(const std::string& text);
     static void SetFailureNotice(FailureNotice notice);
 
-    CAlientWnd(int adminFlag, std::string exePath, std::string version, std::string productName, int gifDuration, EnumLanguage language);
+    CAlientWnd(int adminFlag, std::string exePath, std::string version, std::string productName, int gifDuration,
+               EnumLanguage language);
     ~CAlientWnd() override;
     // Runs the splash modally until the product started (and gifDuration seconds passed) or failed; answers the close code.
     int ShowModal();

@@ -21,7 +21,8 @@ constexpr char kFirstFrame[] = "FirstFrame";
 // 11 points on a 96 dpi screen.
 constexpr int kTextPixels = 15;
 constexpr std::uint32_t kWhite = 0xFFFFFFFF;
-constexpr std::uint32_t kWhiteTextSoftware = 10;
+// The product whose banners take white texts.
+constexpr int kWhiteTextSoftwareId = 10;
 
 std::string Formatted(const std::string& pattern, int number) {
     const std::size_t at = pattern.find("%d");
@@ -225,7 +226,7 @@ ZembraUI::LoadedImage CAnima::Composed(const Picture& picture) {
 
 void CAnima::DrawTexts(cairo_t* cr, int textIndex) {
     using namespace ZembraUI::TextStyle;
-    const std::uint32_t colour = settings_.softwareId == int(kWhiteTextSoftware) ? kWhite : 0xFF4A4A4A;
+    const std::uint32_t colour = settings_.softwareId == kWhiteTextSoftwareId ? kWhite : 0xFF4A4A4A;
     ZembraUI::FontInfo font;
     font.face = FontForLanguage(settings_.language);
     font.size = kTextPixels;
