@@ -206,6 +206,11 @@ TEST_F(MessageBoxGuiTest, AutoRunConfirmsSingleButtonBoxesAfterOneSecondOnly) {
     EXPECT_TRUE(waits->IsAlive());
 }
 
+TEST_F(MessageBoxGuiTest, StartUpRefusalBoxNeedsNoOwner) {
+    WriteSettings("[Settings]\nAutoRun=1\n");
+    EXPECT_EQ(ShowNotSupportSystemBox(French), 1);
+}
+
 TEST_F(MessageBoxGuiTest, MissingLanguageTextsFallBackToEnglish) {
     // A folder skin: the box layout, the English file, a German file that
     // lacks two keys, a Japanese file without the group, a broken Russian file.
@@ -231,6 +236,35 @@ TEST_F(MessageBoxGuiTest, MissingLanguageTextsFallBackToEnglish) {
         ASSERT_NE(box, nullptr);
         EXPECT_EQ(Control(*box, "btn_yes")->Text(), language == German ? "Gut" : "OK");
         EXPECT_EQ(ShownText(*box, "msg_describe"), "Insufficient disk space! Please change the storage path.");
+    }
+}
+
+// Every kind in the four scripts the boxes are checked in: the description
+// is drawn (ink in its area) and the pictures go to $ZEMBRA_BOX_SHOTS when set.
+TEST_F(MessageBoxGuiTest, EveryKindDrawsItsTextInEveryCheckedScript) {
+    const char* wanted = std::getenv("ZEMBRA_BOX_SHOTS");
+    for (EnumLanguage language : {English, Arabic, Hindi, Japanese}) {
+        for (int value = MsgReplace; value <= MsgSuggestSSD; ++value) {
+            const auto kind = static_cast<EnumMsgType>(value);
+            SCOPED_TRACE(std::string(WebCodeOf(language)) + " kind " + std::to_string(value));
+            auto box = OpenBox(kind, language, "D:");
+            ASSERT_NE(box, nullptr);
+            cairo_surface_t* picture = box->PaintManager().Surface().Surface();
+            if (wanted != nullptr) {
+                const std::string name = std::string(wanted) + "/box_" + WebCodeOf(language) + "_" +
+                                         std::to_string(value) + ".png";
+                EXPECT_EQ(cairo_surface_write_to_png(picture, name.c_str()), CAIRO_STATUS_SUCCESS);
+            }
+            if (kind == MsgCloseNow) continue;  // a box without texts
+            const UIRect text = Control(*box, "msg_describe")->Pos();
+            const auto* pixels = reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(picture));
+            const int stride = cairo_image_surface_get_stride(picture) / 4;
+            int ink = 0;
+            for (int y = text.top; y < text.bottom; ++y) {
+                for (int x = text.left; x < text.right; ++x) ink += (pixels[y * stride + x] & 0xFF) < 0x80;
+            }
+            EXPECT_GT(ink, 100);
+        }
     }
 }
 

@@ -209,6 +209,10 @@ void MessageBoxWnd::ApplyKindTexts() {
     for (const auto& [name, text] : shown) {
         if (CControlUI* control = manager.ControlByName(name)) control->PutText(text);
     }
+    // Right-to-left text reads from the right edge.
+    if (CControlUI* control = manager.ControlByName("msg_describe"); control != nullptr && language_ == Arabic) {
+        control->ApplyAttr("align", "right");
+    }
     if (CControlUI* noButton = manager.ControlByName("btn_no"); noButton != nullptr && look->singleButton) {
         noButton->PutVisible(false);
     }
