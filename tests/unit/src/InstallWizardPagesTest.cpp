@@ -272,4 +272,31 @@ TEST_F(WizardFixture, PagesRenderInEveryCheckedScript) {
     }
 }
 
+// A licence text of 1 MiB: its holder keeps what a rich edit keeps, the panel
+// shows that, drawn clipped to the panel, and scrolls to its end.
+TEST_F(WizardFixture, LicenceOfOneMebibyteIsShownInItsPanel) {
+    Start(English);
+    std::string licence;
+    while (licence.size() < (1u << 20)) licence += "{p 3}Quenrick grants you a license to use the software.{/p}";
+    Control("license_english")->PutText(licence);
+    Choose(German);
+    Choose(English);
+    EXPECT_GE(TextOf("license_text").size(), 30000u);
+    EXPECT_EQ(TextOf("license_text"), TextOf("license_english"));
+    pages_.ToggleLicencePanel();
+    window_.Pump();
+
+    const ZembraUI::UIRect panel = Control("license_page")->Pos();
+    cairo_surface_t* picture = window_.Manager().Surface().Surface();
+    const auto* pixels = reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(picture));
+    const int stride = cairo_image_surface_get_stride(picture) / 4;
+    int ink = 0;
+    for (int y = panel.top; y < panel.bottom; ++y) {
+        for (int x = panel.left; x < panel.right; ++x) ink += (pixels[y * stride + x] & 0xFF) < 0x80;
+    }
+    EXPECT_GT(ink, 1000);
+    for (int turn = 0; turn < 40; ++turn) window_.Wheel({300, 450}, -1);
+    EXPECT_FALSE(window_.Pump().empty());
+}
+
 }  // namespace
