@@ -87,7 +87,9 @@ protected:
         const ZembraUI::UIRect pos = control->Pos();
         const int x = screen.left + (pos.left + pos.right) / 2;
         const int y = screen.top + (pos.top + pos.bottom) / 2;
-        return display_.XdotoolInBackground({"mousemove", "--sync", std::to_string(x), std::to_string(y), "click", "1"});
+        // Away first: a move with --sync to where the pointer already is waits in vain.
+        return display_.XdotoolInBackground(
+            {"mousemove", "1", "1", "mousemove", "--sync", std::to_string(x), std::to_string(y), "click", "1"});
     }
     bool Click(InstallUIMainWnd& window, const char* name) {
         if (!StartClick(window, name)) return false;
