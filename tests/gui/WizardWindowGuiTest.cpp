@@ -59,6 +59,7 @@ protected:
             startedProduct_ = path;
             return 0;
         };
+        services.launchSplash = [this](const std::string& path) { startedProduct_ = path; };
         services.openOnDesktop = [](const std::string&) { return true; };
         services.startSelf = [](const std::vector<std::string>&) {};
         services.windowGone = [] {};

@@ -1,6 +1,5 @@
 #include "Common/install_ui_mainwnd/InstallUIMainWnd.h"
 
-#include <SDL2/SDL.h>
 #include <unistd.h>
 
 #include <easylogging++.h>
@@ -19,6 +18,7 @@
 #include "uitoolkit/controls/CheckBoxUI.h"
 #include "uitoolkit/controls/ControlUI.h"
 #include "uitoolkit/controls/TabLayoutUI.h"
+#include "uitoolkit/window/PlainMessageBox.h"
 #include "uitoolkit/window/WindowMessages.h"
 
 namespace {
@@ -43,10 +43,7 @@ int LabelInt(const IConfigLabelSource& labels, const char* name) {
 
 InstallUIMainWnd::Services::Services()
     : worker([](IInstallWindowPort& window) { InstallThreadFunc(&window); }),
-      plainBox([](const std::string& text) {
-          if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, "", text.c_str(), nullptr) != 0)
-              LOG(INFO) << " The message box cannot be shown: " << SDL_GetError();
-      }),
+      plainBox([](const std::string& text) { ZembraUI::ShowPlainMessageBox("", text); }),
       startProduct([](const std::string& quotedPath, int adminFlag) {
           return FuntionImpl::StartTargetMainExe(quotedPath, adminFlag != 0);
       }),
@@ -70,7 +67,8 @@ InstallUIMainWnd::InstallUIMainWnd(Options options)
                      LabelInt(labels_, "Site_id")),
       checks_(analytics_),
       pages_(PaintManager(), *this, analytics_),
-      controller_(*this, *this, *this, analytics_) {}
+      controller_(*this, *this, *this, analytics_),
+      carousel_(PaintManager(), *this) {}
 
 InstallUIMainWnd::~InstallUIMainWnd() { closing_ = true; }
 
@@ -84,6 +82,7 @@ void InstallUIMainWnd::InitWindow() {
     uiThread_ = std::this_thread::get_id();
     startTick_ = SteadyTickMs();
     lastBoxKind_ = -1;
+    carousel_.CountBuiltInBanners();
     state_.SetUsedDownloadAddress("");
     ReadConfigurationLabels();
 
@@ -172,10 +171,7 @@ void InstallUIMainWnd::OnItemSelect(ZembraUI::TNotifyUI& notification) {
     if (pages_.Notify(notification) == WizardAction::ChangeLanguage) currentLanguage_ = pages_.CurrentLanguage();
 }
 
-void InstallUIMainWnd::OnBannerSelect(ZembraUI::TNotifyUI& notification) {
-    // The carousel's dots: the carousel moves the banners once it is in.
-    (void)notification;
-}
+void InstallUIMainWnd::OnBannerSelect(ZembraUI::TNotifyUI& notification) { carousel_.OnBannerSelect(notification); }
 
 void InstallUIMainWnd::OnClick(ZembraUI::TNotifyUI& notification) { RunAction(pages_.Notify(notification)); }
 
@@ -261,7 +257,7 @@ int InstallUIMainWnd::BeginInstallTask() {
     if (auto* background = Find<ZembraUI::CControlUI>("backgroudlayout")) {
         background->ApplyAttr("bkimage", "skin/backgroud_complete.png");
     }
-    StartCarousel();
+    carousel_.Start(currentLanguage_, configuration_.Software_id);
     SetTimer(installtimer::kFirstPercent, installtimer::kFirstPercentMs);
     state_.installClickTick = clickTick_ != 0 ? clickTick_ : SteadyTickMs();
     if (!bannersArrived_) StartContentThread(&InstallUIMainWnd::GetCbsBanner);
@@ -324,6 +320,7 @@ void InstallUIMainWnd::OnTimer(int timerId) {
         PostClose();
         return;
     }
+    if (carousel_.OnTimer(timerId)) return;
     controller_.OnTimer(timerId);
 }
 
