@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <list>
 #include <memory>
+#include <thread>
 
 #include "Common/install_ui_mainwnd/InstallUIMainWnd.h"
 #include "LanguageTexts.h"
@@ -42,6 +43,16 @@ protected:
             environment_.emplace_back(entry.substr(0, equals), entry.substr(equals + 1));
         }
         CSingleUserLog::GetInstance().InitLogPaths("zembramorvanta_zembram");
+    }
+    void TearDown() override {
+        CSingleUserLog::GetInstance().backgroundMode = false;
+        CSingleUserLog::GetInstance().backRunning = 0;
+        GuiTest::TearDown();
+    }
+    void ServeDemoPackage() {
+        const std::string package = ReadFile(testsupport::DemoPackagePath());
+        ASSERT_FALSE(package.empty()) << testsupport::DemoPackagePath();
+        server_.AddFile(kPackagePath, package);
     }
 
     // The program's window with boxes, product start and links answered here.
@@ -177,9 +188,7 @@ TEST_F(WizardWindowGuiTest, PanelsGrowTheWindowAndTheCloseButtonAsksFirst) {
 
 TEST_F(WizardWindowGuiTest, AFailedDownloadOffersTryAgainWhichInstallsAndStartsTheProduct) {
     // The package host answers 503 until it is fixed.
-    const std::string package = ReadFile(testsupport::DemoPackagePath());
-    ASSERT_FALSE(package.empty()) << testsupport::DemoPackagePath();
-    server_.AddFile(kPackagePath, package);
+    ServeDemoPackage();
     const int outage = server_.SetRule(std::string(R"({"path": ")") + kPackagePath + R"(", "status": 503})");
     auto window = Open();
     ASSERT_NE(window, nullptr);
@@ -213,6 +222,44 @@ TEST_F(WizardWindowGuiTest, AFailedDownloadOffersTryAgainWhichInstallsAndStartsT
     EXPECT_NE(startedProduct_.find("/ZembraMorvanta.exe\""), std::string::npos) << startedProduct_;
     EXPECT_EQ(window->LastClose()->code, "close07");
     EXPECT_EQ(boxes_.size(), 1u) << "no box after the first failure";
+    window->WaitForAllThreadExit();
+}
+
+TEST_F(WizardWindowGuiTest, ClosedWhileRunningWithBackRunningItFinishesHiddenAndCloses) {
+    server_.SetRule(R"({"path": "/queryDownloaderV2", "queryReply": {"fields": {"Back_running": "1"}}})");
+    ServeDemoPackage();
+    server_.SetRule(std::string(R"({"path": ")") + kPackagePath + R"(", "rateBytesPerSecond": 3000000})");
+    auto window = Open();
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(PumpUntil([] { return CSingleUserLog::GetInstance().backRunning == 1; }));
+    ASSERT_TRUE(Click(*window, "install_btn"));
+    ASSERT_TRUE(PumpUntil([&] { return Page(*window, "main_tablayout") == 1; }));
+
+    // The window manager's close: no box, the window only hides.
+    window->PostClose();
+    ASSERT_TRUE(PumpUntil([&] { return !window->IsVisible(); }));
+    EXPECT_TRUE(window->IsAlive());
+    EXPECT_EQ(window->LastClose()->code, "close02");
+    EXPECT_TRUE(CSingleUserLog::GetInstance().backgroundMode);
+    EXPECT_FALSE(quitCode_.has_value());
+
+    std::vector<int> progress;
+    ASSERT_TRUE(RunUntilClosed(*window, progress));
+    EXPECT_GE(progress.back(), 98) << "the run went on to its end";
+    EXPECT_NE(window->LastClose()->code, "close02");
+    EXPECT_EQ(quitCode_, 0);
+    EXPECT_TRUE(boxes_.empty());
+    window->WaitForAllThreadExit();
+}
+
+TEST_F(WizardWindowGuiTest, AnotherInstanceShowsTheHiddenWindow) {
+    auto window = Open();
+    ASSERT_NE(window, nullptr);
+    window->ShowHostWindow(false, false);
+    ASSERT_TRUE(PumpUntil([&] { return !window->IsVisible(); }));
+    std::thread beacon([&] { window->ShowFromAnotherInstance(); });
+    beacon.join();
+    ASSERT_TRUE(PumpUntil([&] { return window->IsVisible(); }));
     window->WaitForAllThreadExit();
 }
 
