@@ -47,6 +47,7 @@ protected:
     void TearDown() override {
         CSingleUserLog::GetInstance().backgroundMode = false;
         CSingleUserLog::GetInstance().backRunning = 0;
+        CSingleUserLog::GetInstance().downloaderConfig = 0;
         GuiTest::TearDown();
     }
     void ServeDemoPackage() {
@@ -72,7 +73,7 @@ protected:
         };
         services.launchSplash = [this](const std::string& path) { startedProduct_ = path; };
         services.openOnDesktop = [](const std::string&) { return true; };
-        services.startSelf = [](const std::vector<std::string>&) {};
+        services.startSelf = [this](const std::vector<std::string>& arguments) { selfStarts_.push_back(arguments); };
         services.windowGone = [] {};
         auto window = std::make_unique<InstallUIMainWnd>(std::move(options));
         if (!window->CreateHostWindow(nullptr, "Zembra Morvanta", 0x800A0000, 0, 0, 0, 600, 400)) return nullptr;
@@ -125,6 +126,7 @@ protected:
     std::vector<EnumMsgType> boxes_;
     int answer_ = 1;
     std::string startedProduct_;
+    std::vector<std::vector<std::string>> selfStarts_;
 };
 
 TEST_F(WizardWindowGuiTest, StartsInTheLocalesLanguage) {
@@ -162,6 +164,8 @@ TEST_F(WizardWindowGuiTest, DisagreeingToTheLicenceKeepsTheSettingPage) {
 }
 
 TEST_F(WizardWindowGuiTest, PanelsGrowTheWindowAndTheCloseButtonAsksFirst) {
+    // The service asks for close diagnostics.
+    server_.SetRule(R"({"path": "/queryDownloaderV2", "queryReply": {"fields": {"Downloader_config": "2"}}})");
     auto window = Open();
     ASSERT_NE(window, nullptr);
     const auto height = [&] { return window->ClientSize().cy; };
@@ -177,12 +181,17 @@ TEST_F(WizardWindowGuiTest, PanelsGrowTheWindowAndTheCloseButtonAsksFirst) {
     EXPECT_EQ(Page(*window, "set_layout"), 0);
 
     // Before any run the close button asks (kind 2); yes closes as close01.
+    ASSERT_TRUE(PumpUntil([] { return CSingleUserLog::GetInstance().downloaderConfig == 2; }));
     ASSERT_TRUE(Click(*window, "closebtn"));
     ASSERT_TRUE(PumpUntil([&] { return !window->IsAlive(); }));
     EXPECT_EQ(boxes_, std::vector<EnumMsgType>{MsgCancel});
     ASSERT_TRUE(window->LastClose().has_value());
     EXPECT_EQ(window->LastClose()->code, "close01");
     EXPECT_EQ(quitCode_, 0);
+    ASSERT_EQ(selfStarts_.size(), 1u);
+    ASSERT_EQ(selfStarts_[0].size(), 2u);
+    EXPECT_EQ(selfStarts_[0][0], "-close01");
+    EXPECT_EQ(selfStarts_[0][1].rfind("zembramorvanta_zembram_", 0), 0u) << selfStarts_[0][1];
     window->WaitForAllThreadExit();
 }
 
