@@ -1,5 +1,6 @@
 #include "Common/install_ui_mainwnd/InstallUIMainWnd.h"
 
+#include <SDL2/SDL.h>
 #include <unistd.h>
 
 #include <easylogging++.h>
@@ -18,6 +19,7 @@
 #include "uitoolkit/controls/CheckBoxUI.h"
 #include "uitoolkit/controls/ControlUI.h"
 #include "uitoolkit/controls/TabLayoutUI.h"
+#include "uitoolkit/render/DrawEngine.h"
 #include "uitoolkit/window/PlainMessageBox.h"
 #include "uitoolkit/window/WindowMessages.h"
 
@@ -37,6 +39,36 @@ int LabelInt(const IConfigLabelSource& labels, const char* name) {
     volatile int* volatile nowhere = nullptr;
     *nowhere = 1;
     std::abort();
+}
+
+// The window's icon: the skin's logo, with straight alpha as the desktop expects it.
+void SetWindowIcon(SDL_Window* window) {
+    auto logo = ZembraUI::CDrawEngine::LoadImage("skin/logo.png");
+    if (window == nullptr || !logo) return;
+    for (std::uint32_t& pixel : logo->pixels) {
+        const std::uint32_t alpha = pixel >> 24;
+        if (alpha == 0 || alpha == 255) continue;
+        const auto straight = [alpha](std::uint32_t channel) { return std::min(255u, channel * 255 / alpha); };
+        pixel = (alpha << 24) | (straight((pixel >> 16) & 0xFF) << 16) | (straight((pixel >> 8) & 0xFF) << 8) |
+                straight(pixel & 0xFF);
+    }
+    SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormatFrom(logo->pixels.data(), logo->width, logo->height, 32,
+                                                           logo->width * 4, SDL_PIXELFORMAT_ARGB8888);
+    if (icon == nullptr) return;
+    SDL_SetWindowIcon(window, icon);
+    SDL_FreeSurface(icon);
+}
+
+// The screen's size and scale; the size from the display the window is on
+// when the desktop's settings do not name it.
+FuntionImpl::ScreenScale ScreenFacts() {
+    FuntionImpl::ScreenScale screen = FuntionImpl::GetScreenScale();
+    SDL_DisplayMode mode;
+    if (screen.width == 0 && SDL_GetDesktopDisplayMode(0, &mode) == 0) {
+        screen.width = mode.w;
+        screen.height = mode.h;
+    }
+    return screen;
 }
 
 }  // namespace
@@ -107,6 +139,7 @@ void InstallUIMainWnd::InitWindow() {
 
     LogStartFacts();
     SendLaunchEvents();
+    SetWindowIcon(NativeWindow());
     pages_.InitLanguage(FuntionImpl::StartLanguageForShippedList());
     currentLanguage_ = pages_.CurrentLanguage();
     analytics_.Event("Other", "ClickToShowTime", std::to_string(SteadyTickMs() - startTick_));
@@ -130,7 +163,7 @@ void InstallUIMainWnd::LogStartFacts() {
     const auto own = FuntionImpl::GetFileProductInfo(platform::CurrentExecutablePath());
     LOG(INFO) << " Downloader info: " << own.productVersion << "(" << own.productName
               << "), 64Bit: " << (FuntionImpl::IsWow64() ? "True" : "False") << ", proc_id=" << ::getpid();
-    const FuntionImpl::ScreenScale screen = FuntionImpl::GetScreenScale();
+    const FuntionImpl::ScreenScale screen = ScreenFacts();
     LOG(INFO) << " Screen: " << screen.width << "*" << screen.height << ", " << screen.scale;
     FuntionImpl::GetSystemRegion();
     LOG(INFO) << " Request For Product Config -- [Downloader Id]: " << downloaderId_ << " [Site Id]: " << siteId_
@@ -142,7 +175,7 @@ void InstallUIMainWnd::SendLaunchEvents() {
     analytics_.Funnel(0, "Keypoint", "null", "CorePublicModule", "Start", "null");
     if (FuntionImpl::ReadHklmString(kFirstRunKey, kFirstRunValue).empty()) {
         float version = 0;
-        const FuntionImpl::ScreenScale screen = FuntionImpl::GetScreenScale();
+        const FuntionImpl::ScreenScale screen = ScreenFacts();
         analytics_.Event("PC", "SysOS", FuntionImpl::GetOsNameAndVersion(version));
         analytics_.Event("PC", "SysLanguage", FuntionImpl::GetUiLanguageName());
         analytics_.Event("PC", "SysScreenResolution",
