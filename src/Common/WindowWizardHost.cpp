@@ -6,9 +6,9 @@
 
 #include "Common/HeadlessInstallWindow.h"
 #include "Common/install_ui_mainwnd/InstallUIMainWnd.h"
+#include "Common/install_ui_mainwnd/MessageBoxWnd.h"
 #include "LanguageTexts.h"
 #include "uitoolkit/window/MessageLoop.h"
-#include "uitoolkit/window/PlainMessageBox.h"
 
 namespace {
 
@@ -72,7 +72,5 @@ void WindowWizardHost::WaitForAllThreadExit() {
 
 void WindowWizardHost::ShowNotSupportSystemBox() {
     if (!StartLoop()) return;
-    const std::string text = FuntionImpl::GetLanguageText("message_page", "NotSupportSystemDesText",
-                                                          FuntionImpl::GetLanguageByLocalSystem());
-    ZembraUI::ShowPlainMessageBox("Zembra Morvanta", text);
+    ::ShowNotSupportSystemBox(FuntionImpl::GetLanguageByLocalSystem());
 }
