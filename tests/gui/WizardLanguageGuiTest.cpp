@@ -11,15 +11,14 @@
 #include <vector>
 
 #include "Common/install_ui_mainwnd/InstallUIMainWnd.h"
-#include "LanguageTexts.h"
 #include "SingleUserLog.h"
 #include "gui/GuiTest.h"
 #include "platform/EmbeddedResources.h"
 #include "support/DevServer.h"
 #include "support/InstallerSandbox.h"
 #include "support/TempDir.h"
+#include "support/WizardPictures.h"
 #include "uitoolkit/controls/ComboUI.h"
-#include "uitoolkit/markup/MarkupDoc.h"
 #include "uitoolkit/markup/SkinArchive.h"
 #include "uitoolkit/window/DropDownWindow.h"
 
@@ -139,22 +138,6 @@ TEST_F(WizardLanguageGuiTest, LocalesWithoutAShownLanguageStartInEnglish) {
     }
 }
 
-// Every install_page text that names a control, from the language's file.
-std::vector<std::pair<std::string, std::string>> ControlTexts(InstallUIMainWnd& window, EnumLanguage language) {
-    ZembraUI::CMarkupDoc document;
-    EXPECT_TRUE(document.LoadFromFile(std::string("language\\") + LanguageFileOf(language)));
-    std::vector<std::pair<std::string, std::string>> texts;
-    const auto page = FuntionImpl::LanguageGroupIn(document, "install_page");
-    for (auto label = page.GetChild(); label.IsValid(); label = label.GetSibling()) {
-        const std::string key = label.GetAttributeValue("name");
-        const bool formatted = key == "install_label" || key == "space_need" || key == "space_free";
-        if (!formatted && window.PaintManager().ControlByName(key) != nullptr) {
-            texts.emplace_back(key, label.GetAttributeValue("text"));
-        }
-    }
-    return texts;
-}
-
 // The settings panel open, each language chosen in the list: every control
 // takes the language's text and the window looks like its golden picture
 // (ZEMBRA_UPDATE_GOLDEN=1 writes the pictures instead).
@@ -167,7 +150,7 @@ TEST_F(WizardLanguageGuiTest, ChosenLanguagesReTextEveryControlAndDrawTheirScrip
     for (EnumLanguage language : {Arabic, Hindi, Japanese}) {
         SCOPED_TRACE(EnglishNameOf(language));
         ASSERT_TRUE(Choose(*window, language));
-        const auto texts = ControlTexts(*window, language);
+        const auto texts = testsupport::LanguageControlTexts(window->PaintManager(), language);
         EXPECT_GT(texts.size(), 10u);
         for (const auto& [key, text] : texts) EXPECT_EQ(Control(*window, key.c_str())->Text(), text) << key;
 
