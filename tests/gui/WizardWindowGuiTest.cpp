@@ -13,6 +13,7 @@
 #include "SingleUserLog.h"
 #include "gui/GuiTest.h"
 #include "platform/EmbeddedResources.h"
+#include "platform/RegistryStore.h"
 #include "support/DemoPackage.h"
 #include "support/DevServer.h"
 #include "support/InstallerSandbox.h"
@@ -146,6 +147,10 @@ TEST_F(WizardWindowGuiTest, StartsInTheLocalesLanguage) {
     EXPECT_NE(french, FuntionImpl::GetLanguageText("install_page", "install_btn", English));
     EXPECT_EQ(Control(*window, "install_btn")->Text(), french);
     EXPECT_EQ(window->ClientSize(), (ZembraUI::UISize{650, 360}));
+    // The first start on this machine leaves its marker.
+    EXPECT_EQ(platform::RegistryStore::ReadString(platform::RegistryHive::LocalMachine,
+                                                  "SOFTWARE\\Quenrick\\Downloader2.5.0", "GA_PC"),
+              "1");
 }
 
 TEST_F(WizardWindowGuiTest, DisagreeingToTheLicenceKeepsTheSettingPage) {
