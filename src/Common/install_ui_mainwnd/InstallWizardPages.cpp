@@ -155,6 +155,9 @@ void InstallWizardPages::OnLanguageSelected(int index) {
 }
 
 void InstallWizardPages::ApplyLanguage() {
+    // Text is shaped for the language, so Han characters take the Japanese,
+    // Chinese or Korean faces their readers expect.
+    manager_.TextRenderer().SetLanguage(TextLanguageTagOf(currentLanguage_));
     ShowLicenceText();
     ZembraUI::CMarkupDoc chosen;
     ZembraUI::CMarkupDoc english;
@@ -288,6 +291,11 @@ bool InstallWizardPages::SetProgress(int percent) {
     bar->PutValue(percent);
     window_.ShowTaskbarProgress(std::clamp(percent, 0, 100));
     return true;
+}
+
+void InstallWizardPages::ResetProgress() {
+    if (auto* bar = Find<ZembraUI::CProgressUI>("install_progress")) bar->PutValue(0);
+    if (auto* label = Find<ZembraUI::CControlUI>("install_label")) label->PutText(FormatWithNumber(installLabelFormat_, 0.0));
 }
 
 int InstallWizardPages::GetProgress() const {
