@@ -9,6 +9,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <string>
 
 namespace platform {
 namespace {
@@ -74,7 +75,24 @@ std::vector<ShapeRect> MergeRows(const std::vector<std::vector<RowSpan>>& rows) 
     return rects;
 }
 
+void (*g_reportProtocolError)(const std::string& text) = nullptr;
+
+int ReportProtocolError(Display* display, XErrorEvent* error) {
+    char name[128] = {};
+    XGetErrorText(display, error->error_code, name, sizeof name);
+    if (g_reportProtocolError != nullptr) {
+        g_reportProtocolError(std::string(name) + " (request " + std::to_string(int(error->request_code)) +
+                              ", resource " + std::to_string(error->resourceid) + ")");
+    }
+    return 0;
+}
+
 }  // namespace
+
+void X11Desktop::ReportProtocolErrors(void (*report)(const std::string& text)) {
+    g_reportProtocolError = report;
+    XSetErrorHandler(&ReportProtocolError);
+}
 
 X11Desktop::~X11Desktop() {
     if (display_ != nullptr) XCloseDisplay(display_);

@@ -55,6 +55,12 @@ public:
     // Makes the whole window show again.
     bool ClearWindowShape(unsigned long window);
 
+    // From now on a protocol error on any X connection of the process (a
+    // request about a window another client has just destroyed) is handed
+    // to report and ignored, instead of ending the process as Xlib's default
+    // handler does. A lost connection still ends it.
+    static void ReportProtocolErrors(void (*report)(const std::string& text));
+
 private:
     _XDisplay* display_ = nullptr;
 };

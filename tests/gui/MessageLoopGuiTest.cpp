@@ -10,6 +10,8 @@
 #include "support/LogCapture.h"
 #include "uitoolkit/window/HostWindow.h"
 
+#include <X11/Xlib.h>
+
 namespace {
 
 using ZembraUI::CHostWindow;
@@ -151,3 +153,17 @@ TEST_F(MessageLoopGuiTest, ATimerWakesTheWaitingLoop) {
 }
 
 }  // namespace
+
+// Another client may destroy a window between our request about it and the
+// server's answer; the error that comes back must not end the process.
+TEST_F(MessageLoopGuiTest, AProtocolErrorAboutAGoneWindowIsLoggedNotFatal) {
+    testsupport::LogCapture log;
+    Display* display = XOpenDisplay(nullptr);
+    ASSERT_NE(display, nullptr);
+    const Window gone = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 10, 10, 0, 0, 0);
+    XDestroyWindow(display, gone);
+    XMapWindow(display, gone);
+    XSync(display, False);
+    XCloseDisplay(display);
+    EXPECT_TRUE(log.Contains("X protocol error ignored: BadWindow"));
+}

@@ -84,6 +84,10 @@ bool CMessageLoop::Start() {
         LOG(INFO) << " Display unavailable: " << SDL_GetError();
         return false;
     }
+    // The windowing library's own handler ends the process on any protocol
+    // error, also on one about a window that was destroyed a moment ago.
+    platform::X11Desktop::ReportProtocolErrors(
+        [](const std::string& text) { LOG(INFO) << " X protocol error ignored: " << text; });
     wakeEvent_ = SDL_RegisterEvents(1);
     if (wakeEvent_ == std::uint32_t(-1)) {
         LOG(INFO) << " No event number left for window messages";
