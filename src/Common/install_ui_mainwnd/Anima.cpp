@@ -72,7 +72,7 @@ CAnima::CAnima(ZembraUI::CUIManager& manager, ZembraUI::CControlUI* control, con
     : manager_(manager), control_(control), settings_(settings) {
     settings_.width = std::clamp(settings_.width, 1, kMaxPictureSide);
     settings_.height = std::clamp(settings_.height, 1, kMaxPictureSide);
-    textRenderer_.SetLanguage(TextLanguageTag(settings_.language));
+    textRenderer_.SetLanguage(TextLanguageTagOf(settings_.language));
 }
 
 std::string CAnima::FontForLanguage(EnumLanguage language) {
@@ -90,13 +90,6 @@ std::string CAnima::FontForLanguage(EnumLanguage language) {
         case ChineseTrad: return "Noto Sans CJK TC";
         default: return "Noto Sans";
     }
-}
-
-std::string CAnima::TextLanguageTag(EnumLanguage language) {
-    static const char* const kTags[kLanguageCount] = {"en", "ja", "zh-cn", "es", "de", "fr", "ru",
-                                                      "pt", "ar", "it", "zh-tw", "ko", "nl", "id",
-                                                      "tr", "hi", "th", "ms", "sv", "cs"};
-    return kTags[NormalizedLanguage(language)];
 }
 
 std::string CAnima::StripName(int first, int second) {

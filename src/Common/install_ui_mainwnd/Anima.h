@@ -69,8 +69,6 @@ public:
 
     // The font family of the drawn texts for a language.
     static std::string FontForLanguage(EnumLanguage language);
-    // The language tag the texts are shaped with ("ar", "hi", "zh-cn", ...).
-    static std::string TextLanguageTag(EnumLanguage language);
     static std::string StripName(int first, int second);
     static std::string FrameName(const std::string& strip, int offsetIndex);
 
