@@ -56,13 +56,37 @@ int GetHostType(const std::string& address) {
     return 11;
 }
 
-bool CounterForbidsCdn(std::string_view counter) {
+namespace {
+
+long long CounterValue(std::string_view counter) {
     long long value = 0;
     for (const char c : counter) {
         if (!std::isdigit(static_cast<unsigned char>(c))) break;
         value = std::min(value * 10 + (c - '0'), 1000000LL);
     }
-    return value > 3;
+    return value;
+}
+
+}  // namespace
+
+bool CounterForbidsCdn(std::string_view counter) { return CounterValue(counter) > 3; }
+
+std::string NextRequestCounter(std::string_view counter) {
+    const long long value = CounterValue(counter);
+    // One character holds the count; past 9 it stays 9 rather than turning
+    // into a character that reads as 0.
+    if (value < 1) return "1";
+    return std::string(1, static_cast<char>('0' + std::min(value + 1, 9LL)));
+}
+
+bool AddDownloadRequestCount(const std::string& softwareName) {
+    using platform::RegistryHive;
+    using platform::RegistryStore;
+    const std::string key = kUninstallKey + softwareName;
+    std::string stored;
+    if (RegistryStore::CanOpenForAllAccess(RegistryHive::LocalMachine))
+        stored = RegistryStore::ReadString(RegistryHive::LocalMachine, key, kCounterValue).value_or("");
+    return RegistryStore::WriteString(RegistryHive::LocalMachine, key, kCounterValue, NextRequestCounter(stored));
 }
 
 bool isForbidCDN(const std::string& softwareName) {

@@ -19,6 +19,12 @@ int GetHostType(const std::string& address);
 bool isForbidCDN(const std::string& softwareName);
 // The rule on the counter's text: its leading digits as a number, above 3.
 bool CounterForbidsCdn(std::string_view counter);
+// The counter's text after one more failed CDN download: one digit, n + 1
+// for a stored n of at least 1 (held at 9), else "1".
+std::string NextRequestCounter(std::string_view counter);
+// Adds one to the counter (a missing value, or a store that cannot be opened
+// with all access, counts as 0); false when it could not be written.
+bool AddDownloadRequestCount(const std::string& softwareName);
 
 // The package address: the first candidate that is not a CDN address, or ""
 // when there is none. Logs the counter rule's answer (for information only)

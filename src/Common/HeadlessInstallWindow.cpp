@@ -14,12 +14,8 @@
 #include "SingleUserLog.h"
 #include "platform/Folders.h"
 #include "platform/LocalSettings.h"
-#include "platform/AlternateSignalStack.h"
 
 namespace {
-
-// The flow's own click, handed to the loop like any other message.
-constexpr unsigned kStartAppClick = installmsg::kUserBase + 3001;
 
 constexpr auto kThreadExitWait = std::chrono::minutes(10);
 
@@ -51,13 +47,7 @@ HeadlessInstallWindow::HeadlessInstallWindow(Options options)
     configuration_.LoadFromLayout(labels_, false);
 }
 
-HeadlessInstallWindow::~HeadlessInstallWindow() {
-    closing_ = true;
-    if (worker_.joinable()) worker_.join();
-    for (std::thread& thread : contentThreads_) {
-        if (thread.joinable()) thread.join();
-    }
-}
+HeadlessInstallWindow::~HeadlessInstallWindow() { closing_ = true; }
 
 HeadlessInstallWindow::Outcome HeadlessInstallWindow::Run() {
     if (!options_.worker) {
@@ -84,31 +74,18 @@ HeadlessInstallWindow::Outcome HeadlessInstallWindow::Run() {
 }
 
 void HeadlessInstallWindow::StartWorker() {
-    worker_ = std::thread([this] {
-        platform::InstallThreadSignalStack();
-        options_.worker(*this);
-        {
-            std::lock_guard guard(lock_);
-            workerDone_ = true;
-        }
-        wake_.notify_all();
-    });
+    threads_.Start([this] { options_.worker(*this); },
+                   [this] {
+                       {
+                           std::lock_guard guard(lock_);
+                           workerDone_ = true;
+                       }
+                       wake_.notify_all();
+                   });
 }
 
 void HeadlessInstallWindow::StartContentThread(unsigned int (*entry)(void* window)) {
-    {
-        std::lock_guard guard(lock_);
-        ++contentRunning_;
-    }
-    contentThreads_.emplace_back([this, entry] {
-        platform::InstallThreadSignalStack();
-        entry(static_cast<IContentWindowPort*>(this));
-        {
-            std::lock_guard guard(lock_);
-            --contentRunning_;
-        }
-        wake_.notify_all();
-    });
+    threads_.Start([this, entry] { entry(static_cast<IContentWindowPort*>(this)); });
 }
 
 // Waits for messages or the next timer; false once the worker has ended and
@@ -129,7 +106,7 @@ bool HeadlessInstallWindow::NextMessages(std::deque<Message>& messages) {
 }
 
 void HeadlessInstallWindow::Dispatch(const Message& message) {
-    if (message.id == kStartAppClick) {
+    if (message.id == installmsg::kStartAppClick) {
         ClickControl("start_app");
         return;
     }
@@ -140,20 +117,7 @@ void HeadlessInstallWindow::Dispatch(const Message& message) {
 void HeadlessInstallWindow::WaitForAllThreadExit() {
     LOG(INFO) << "InstallUIMainWnd WaitForAllThreadExit";
     closing_ = true;
-    if (!worker_.joinable() && contentThreads_.empty()) return;
-    std::unique_lock guard(lock_);
-    const bool ended = wake_.wait_for(guard, kThreadExitWait, [this] { return AllThreadsDone(); });
-    guard.unlock();
-    // A thread stuck for ten minutes is left to the end of the process.
-    const auto finish = [ended](std::thread& thread) {
-        if (!thread.joinable()) return;
-        if (ended)
-            thread.join();
-        else
-            thread.detach();
-    };
-    finish(worker_);
-    for (std::thread& thread : contentThreads_) finish(thread);
+    threads_.WaitForAll(kThreadExitWait);
 }
 
 bool HeadlessInstallWindow::PostWindowMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
@@ -181,7 +145,7 @@ std::string HeadlessInstallWindow::GetInstallDir() const {
     return options_.installRoot + "/" + name;
 }
 
-void HeadlessInstallWindow::DeliverStartAppClick() { PostWindowMessage(kStartAppClick, 0, 0); }
+void HeadlessInstallWindow::DeliverStartAppClick() { PostWindowMessage(installmsg::kStartAppClick, 0, 0); }
 
 void HeadlessInstallWindow::ClearAppData() {
     InstallUIMainWnd::ClearAPPData(

@@ -11,8 +11,6 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <thread>
-#include <vector>
 
 #include "CConfigure.h"
 #include "Common/EmbeddedLabels.h"
@@ -23,6 +21,7 @@
 #include "Common/install_ui_mainwnd/InstallRunState.h"
 #include "Common/install_ui_mainwnd/LoggerFlowAnalytics.h"
 #include "Common/install_ui_mainwnd/TimerQueue.h"
+#include "Common/install_ui_mainwnd/WizardThreads.h"
 
 class HeadlessInstallWindow : public IContentWindowPort, public IRunEndReactions {
 public:
@@ -88,7 +87,6 @@ private:
     void StartWorker();
     // Starts a content thread (InstallUIMainWnd::GetCbsBanner, ...) with this window.
     void StartContentThread(unsigned int (*entry)(void* window));
-    bool AllThreadsDone() const { return (workerDone_ || !worker_.joinable()) && contentRunning_ == 0; }
     bool NextMessages(std::deque<Message>& messages);
     void Dispatch(const Message& message);
     void LaunchProduct();
@@ -109,13 +107,12 @@ private:
     std::condition_variable wake_;
     std::deque<Message> queue_;
     bool workerDone_ = false;
-    std::thread worker_;
-    int contentRunning_ = 0;
-    std::vector<std::thread> contentThreads_;
     BannerRecords banners_;
     bool bannersArrived_ = false;  // the window thread's own flag
     std::atomic<bool> closing_{false};
     std::mutex printLock_;
+    // Last: its threads use everything above and end before it goes.
+    WizardThreads threads_;
 };
 
 // True when the settings file asks for an unattended run of the install flow

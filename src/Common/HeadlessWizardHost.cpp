@@ -9,10 +9,10 @@ HeadlessWizardHost::~HeadlessWizardHost() = default;
 
 bool HeadlessWizardHost::RunWizard(const std::string& windowClassName) {
     if (!HeadlessInstallRequested()) {
-        LOG(INFO) << " No wizard window in this build (class " << windowClassName << "), nothing to show";
+        LOG(INFO) << " Wizard host: headless (no display), class " << windowClassName << ", nothing to show";
         return true;
     }
-    LOG(INFO) << " No wizard window in this build (class " << windowClassName << "), installing unattended";
+    LOG(INFO) << " Wizard host: headless, class " << windowClassName << ", installing unattended";
     install_ = std::make_unique<HeadlessInstallWindow>(HeadlessInstallWindow::Options());
     install_->Run();
     return true;

@@ -1,7 +1,7 @@
 #pragma once
-// The wizard host used while the program has no window of its own. It says
-// so in the log and lets start-up shut down normally, unless the settings
-// file asks for an unattended install: then it runs the install flow itself
+// The wizard host used without a display. It says so in the log and lets
+// start-up shut down normally, unless the settings file asks for an
+// unattended install: then it runs the install flow itself
 // (HeadlessInstallWindow) and prints its progress.
 #include <memory>
 

@@ -10,6 +10,7 @@
 #include "Common/CrashHandler.h"
 #include "Common/DiagnosticsUpload.h"
 #include "Common/HeadlessWizardHost.h"
+#include "Common/WindowWizardHost.h"
 #include "Common/TextNumbers.h"
 #include "DownloadSource.h"
 #include "FuntionImpl.h"
@@ -256,6 +257,11 @@ int wWinMain(const std::string& commandLine, startup::IWizardHost& wizard) {
 }
 
 int RunInstallerProcess(int argc, char** argv) {
+    const std::string commandLine = startup::CommandLineFromArgs(argc, argv);
+    if (WindowWizardHost::WindowWanted()) {
+        WindowWizardHost wizard;
+        return wWinMain(commandLine, wizard);
+    }
     HeadlessWizardHost wizard;
-    return wWinMain(startup::CommandLineFromArgs(argc, argv), wizard);
+    return wWinMain(commandLine, wizard);
 }

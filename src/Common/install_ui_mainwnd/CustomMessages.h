@@ -17,6 +17,11 @@ constexpr unsigned kInstallComplete = kUserBase + 1925;   // 0xB85
 constexpr unsigned kSignatureInvalid = kUserBase + 1926;  // 0xB86
 constexpr unsigned kBannersArrived = kUserBase + 1928;    // 0xB88
 
+// The window's own messages, handled on its thread.
+constexpr unsigned kStartAppClick = kUserBase + 3001;  // the flow's automatic product start
+constexpr unsigned kShowProgress = kUserBase + 3002;   // wParam: a percent the worker reached
+constexpr unsigned kShowWindow = kUserBase + 3003;     // another instance asked to see the wizard
+
 // The window's close request, as the system numbers it.
 constexpr unsigned kClose = 0x0010;
 
@@ -34,11 +39,13 @@ constexpr int kFinalCreep = 1923;      // 500 ms after the setup ended
 constexpr int kBanner = 2000;          // banner carousel
 constexpr int kAutoInstall = 666;      // 2000 ms, unattended start
 constexpr int kAutoRetry = 888;        // 1000 ms, unattended retry after a failure
+constexpr int kBackgroundExit = 1930;  // 3000 ms one-shot: a hidden run closes after success
 
 constexpr unsigned kVerifyCreepMs = 2000;
 constexpr unsigned kFirstPercentMs = 1000;
 constexpr unsigned kFinalCreepMs = 500;
 constexpr unsigned kAutoInstallMs = 2000;
 constexpr unsigned kAutoRetryMs = 1000;
+constexpr unsigned kBackgroundExitMs = 3000;
 
 }  // namespace installtimer

@@ -290,6 +290,11 @@ bool InstallWizardPages::SetProgress(int percent) {
     return true;
 }
 
+void InstallWizardPages::ResetProgress() {
+    if (auto* bar = Find<ZembraUI::CProgressUI>("install_progress")) bar->PutValue(0);
+    if (auto* label = Find<ZembraUI::CControlUI>("install_label")) label->PutText(FormatWithNumber(installLabelFormat_, 0.0));
+}
+
 int InstallWizardPages::GetProgress() const {
     const auto* bar = Find<ZembraUI::CProgressUI>("install_progress");
     return bar != nullptr ? bar->Value() : 0;

@@ -82,6 +82,8 @@ public:
     // the bar's changes nothing (false).
     bool SetProgress(int percent);
     int GetProgress() const;
+    // The bar back at 0 for a new start of the flow.
+    void ResetProgress();
 
     // --- install folder --------------------------------------------------------
     // Shows text in the field: invalid UTF-8 replaced, cut to the field's
