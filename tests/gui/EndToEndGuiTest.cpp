@@ -121,7 +121,7 @@ TEST_F(EndToEndGuiTest, AWholeInstallMovesTheBarThroughEveryPhaseAndStartsThePro
     EXPECT_TRUE(std::is_sorted(percents.begin(), percents.end()));
     EXPECT_TRUE(Has(percents, 85) && Has(percents, 90) && Has(percents, 99)) << wizard->Log();
     EXPECT_TRUE(fs::exists(InstalledProduct()));
-    EXPECT_TRUE(Eventually([&] { return fs::exists(InstalledProduct() + ".started"); }, kRunMs))
+    EXPECT_TRUE(Eventually([&] { return fs::exists(fs::path(InstalledProduct()).parent_path() / "ZembraMorvanta.started"); }, kRunMs))
         << "the product was started";
     // Finished, then started from the finish page's button.
     EXPECT_TRUE(InOrder(AnalyticsOnceDelivered("E|Download|9.StartWindow|3"),
