@@ -20,8 +20,18 @@ wait_for() {
   return 1
 }
 wizard_window() { xdotool search --onlyvisible --name '^Zembra Morvanta$' 2>/dev/null | head -n1; }
+window_shown() { [ -n "$(wizard_window)" ]; }
 installer_running() { kill -0 "$installer" 2>/dev/null; }
-shoot() { import -window "${2:-root}" "$shots/$1.png" 2>/dev/null && say "screenshot $shots/$1.png"; }
+give_up() { say "$1"; kill "$installer" 2>/dev/null; wait "$installer"; exit 1; }
+# shoot NAME [WINDOW]: the screen, or the part of it the window covers.
+shoot() {
+  local crop=()
+  if [ -n "${2:-}" ]; then
+    eval "$(xdotool getwindowgeometry --shell "$2" 2>/dev/null)" || return 1
+    crop=(-crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage)
+  fi
+  timeout 20 import -window root "${crop[@]}" "$shots/$1.png" 2>/dev/null && say "screenshot $shots/$1.png"
+}
 
 # Where the controls are, from the skin's layout of the compact wizard.
 declare -A centre
@@ -36,7 +46,7 @@ click() {
 
 "$root/build/bin/ZembraMorvantaSetup" debug >"$demo/installer.out" 2>&1 &
 installer=$!
-wait_for 30 test -n "$(wizard_window)" || { say "the wizard window did not show"; wait "$installer"; exit 1; }
+wait_for 30 window_shown || give_up "the wizard window did not show"
 window=$(wizard_window)
 wait_for 30 logged " [Downloader config]: " || say "no download information yet"
 sleep 0.5
@@ -50,25 +60,24 @@ sleep 0.5
 
 say "clicking Install"
 click install_btn
-wait_for 60 logged " Tasks info, round begin" || say "the download did not start"
+wait_for 60 logged " Tasks info, round begin" || give_up "the download did not start"
 sleep 1.5
 shoot 3-running-page "$window"
 
-# The finish page shows until the worker starts the product, which hides
-# the wizard and shows the launch splash: photograph both as they come.
-finish=0
-while installer_running; do
-  if [ $finish -eq 0 ] && logged " install Finished, progress: " && [ -n "$(wizard_window)" ]; then
-    wait_for 10 logged "ProgramLaunch" || true
+# The finish page shows until the worker starts the product, which at once
+# hides the wizard: it is photographed when caught, then the screen once the
+# wizard is gone (the launch splash or the product's window).
+wait_for 600 logged " Progress shown: 99" || give_up "the install did not finish"
+for _ in $(seq 100); do
+  window_shown || { say "the finish page was up only for a moment"; break; }
+  if logged " Install Totally Take "; then
     shoot 4-finish-page "$window"
-    finish=1
-  fi
-  if [ $finish -eq 1 ] && [ -z "$(wizard_window)" ]; then
-    sleep 0.5
-    shoot 5-product-start
+    window_shown || { rm -f "$shots/4-finish-page.png"; say "the finish page was up only for a moment"; }
     break
   fi
-  sleep 0.1
+  sleep 0.05
 done
+wait_for 60 bash -c '! xdotool search --onlyvisible --name "^Zembra Morvanta\$" >/dev/null' &&
+  sleep 0.5 && shoot 5-product-start
 wait "$installer"
 say "the installer ended with exit code $?"

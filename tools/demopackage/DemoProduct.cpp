@@ -1,10 +1,60 @@
-// The demo product: it shows that it runs by saying so and by leaving a
-// note beside itself with the time and its arguments.
+// The demo product: it shows that it runs by saying so, by leaving a note
+// beside itself with the time and its arguments and, on a display, by
+// showing a small window for a few seconds.
+#include <X11/Xlib.h>
+
+#include <chrono>
 #include <cstdio>
 #include <ctime>
 #include <fstream>
 #include <string>
 #include <unistd.h>
+
+namespace {
+
+constexpr int kWidth = 420;
+constexpr int kHeight = 140;
+constexpr auto kShownFor = std::chrono::seconds(4);
+
+void Draw(Display* display, Window window, GC gc) {
+    static const char* const lines[] = {"Zembra Morvanta", "is installed and running.", "(demo product)"};
+    int y = 50;
+    for (const char* line : lines) {
+        XDrawString(display, window, gc, 40, y, line, int(std::char_traits<char>::length(line)));
+        y += 28;
+    }
+}
+
+// Nothing happens without a display.
+void ShowRunningWindow() {
+    Display* display = XOpenDisplay(nullptr);
+    if (display == nullptr) return;
+    const int screen = DefaultScreen(display);
+    const int x = (DisplayWidth(display, screen) - kWidth) / 2;
+    const int y = (DisplayHeight(display, screen) - kHeight) / 2;
+    const Window window = XCreateSimpleWindow(display, RootWindow(display, screen), x, y, kWidth, kHeight, 1,
+                                              BlackPixel(display, screen), WhitePixel(display, screen));
+    XStoreName(display, window, "Zembra Morvanta (demo product)");
+    XSelectInput(display, window, ExposureMask);
+    const GC gc = XCreateGC(display, window, 0, nullptr);
+    XSetForeground(display, gc, BlackPixel(display, screen));
+    XMapWindow(display, window);
+    XFlush(display);
+    const auto end = std::chrono::steady_clock::now() + kShownFor;
+    while (std::chrono::steady_clock::now() < end) {
+        while (XPending(display) > 0) {
+            XEvent event;
+            XNextEvent(display, &event);
+            if (event.type == Expose) Draw(display, window, gc);
+        }
+        usleep(20000);
+    }
+    XFreeGC(display, gc);
+    XDestroyWindow(display, window);
+    XCloseDisplay(display);
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     char self[4096];
@@ -15,6 +65,8 @@ int main(int argc, char** argv) {
     note << "started " << std::time(nullptr) << " pid " << getpid();
     for (int i = 1; i < argc; ++i) note << ' ' << argv[i];
     note << '\n';
+    note.close();
     std::printf("Zembra Morvanta is running.\n");
+    ShowRunningWindow();
     return 0;
 }
