@@ -1,7 +1,5 @@
 #include "Common/WindowWizardHost.h"
 
-#include <SDL2/SDL.h>
-
 #include <cstdlib>
 
 #include <easylogging++.h>
@@ -10,6 +8,7 @@
 #include "Common/install_ui_mainwnd/InstallUIMainWnd.h"
 #include "LanguageTexts.h"
 #include "uitoolkit/window/MessageLoop.h"
+#include "uitoolkit/window/PlainMessageBox.h"
 
 namespace {
 
@@ -75,6 +74,5 @@ void WindowWizardHost::ShowNotSupportSystemBox() {
     if (!StartLoop()) return;
     const std::string text = FuntionImpl::GetLanguageText("message_page", "NotSupportSystemDesText",
                                                           FuntionImpl::GetLanguageByLocalSystem());
-    if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_WARNING, "Zembra Morvanta", text.c_str(), nullptr) != 0)
-        LOG(INFO) << " The message box cannot be shown: " << SDL_GetError();
+    ZembraUI::ShowPlainMessageBox("Zembra Morvanta", text);
 }

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <list>
 #include <memory>
+#include <thread>
 
 #include "Common/install_ui_mainwnd/InstallUIMainWnd.h"
 #include "LanguageTexts.h"
@@ -43,6 +44,17 @@ protected:
         }
         CSingleUserLog::GetInstance().InitLogPaths("zembramorvanta_zembram");
     }
+    void TearDown() override {
+        CSingleUserLog::GetInstance().backgroundMode = false;
+        CSingleUserLog::GetInstance().backRunning = 0;
+        CSingleUserLog::GetInstance().downloaderConfig = 0;
+        GuiTest::TearDown();
+    }
+    void ServeDemoPackage() {
+        const std::string package = ReadFile(testsupport::DemoPackagePath());
+        ASSERT_FALSE(package.empty()) << testsupport::DemoPackagePath();
+        server_.AddFile(kPackagePath, package);
+    }
 
     // The program's window with boxes, product start and links answered here.
     std::unique_ptr<InstallUIMainWnd> Open(const std::function<void(LabelList&)>& changeLabels = {}) {
@@ -59,8 +71,9 @@ protected:
             startedProduct_ = path;
             return 0;
         };
+        services.launchSplash = [this](const std::string& path) { startedProduct_ = path; };
         services.openOnDesktop = [](const std::string&) { return true; };
-        services.startSelf = [](const std::vector<std::string>&) {};
+        services.startSelf = [this](const std::vector<std::string>& arguments) { selfStarts_.push_back(arguments); };
         services.windowGone = [] {};
         auto window = std::make_unique<InstallUIMainWnd>(std::move(options));
         if (!window->CreateHostWindow(nullptr, "Zembra Morvanta", 0x800A0000, 0, 0, 0, 600, 400)) return nullptr;
@@ -77,8 +90,9 @@ protected:
         return layout != nullptr ? layout->CurrentSelection() : -1;
     }
 
-    // Clicks the middle of a control with the pointer, as a user would.
-    bool Click(InstallUIMainWnd& window, const char* name) {
+    // Starts a click in the middle of a control with the pointer, as a user
+    // would; the loop must run for it to arrive.
+    bool StartClick(InstallUIMainWnd& window, const char* name) {
         PumpUntil([] { return false; }, 100);  // the layout of the last change is painted
         const ZembraUI::CControlUI* control = Control(window, name);
         if (control == nullptr) return false;
@@ -86,8 +100,12 @@ protected:
         const ZembraUI::UIRect pos = control->Pos();
         const int x = screen.left + (pos.left + pos.right) / 2;
         const int y = screen.top + (pos.top + pos.bottom) / 2;
-        if (!display_.XdotoolInBackground({"mousemove", "--sync", std::to_string(x), std::to_string(y), "click", "1"}))
-            return false;
+        // Away first: a move with --sync to where the pointer already is waits in vain.
+        return display_.XdotoolInBackground(
+            {"mousemove", "1", "1", "mousemove", "--sync", std::to_string(x), std::to_string(y), "click", "1"});
+    }
+    bool Click(InstallUIMainWnd& window, const char* name) {
+        if (!StartClick(window, name)) return false;
         PumpUntil([] { return false; }, 300);
         return display_.FinishBackground();
     }
@@ -108,6 +126,7 @@ protected:
     std::vector<EnumMsgType> boxes_;
     int answer_ = 1;
     std::string startedProduct_;
+    std::vector<std::vector<std::string>> selfStarts_;
 };
 
 TEST_F(WizardWindowGuiTest, StartsInTheLocalesLanguage) {
@@ -145,6 +164,8 @@ TEST_F(WizardWindowGuiTest, DisagreeingToTheLicenceKeepsTheSettingPage) {
 }
 
 TEST_F(WizardWindowGuiTest, PanelsGrowTheWindowAndTheCloseButtonAsksFirst) {
+    // The service asks for close diagnostics.
+    server_.SetRule(R"({"path": "/queryDownloaderV2", "queryReply": {"fields": {"Downloader_config": "2"}}})");
     auto window = Open();
     ASSERT_NE(window, nullptr);
     const auto height = [&] { return window->ClientSize().cy; };
@@ -160,43 +181,94 @@ TEST_F(WizardWindowGuiTest, PanelsGrowTheWindowAndTheCloseButtonAsksFirst) {
     EXPECT_EQ(Page(*window, "set_layout"), 0);
 
     // Before any run the close button asks (kind 2); yes closes as close01.
+    ASSERT_TRUE(PumpUntil([] { return CSingleUserLog::GetInstance().downloaderConfig == 2; }));
     ASSERT_TRUE(Click(*window, "closebtn"));
     ASSERT_TRUE(PumpUntil([&] { return !window->IsAlive(); }));
     EXPECT_EQ(boxes_, std::vector<EnumMsgType>{MsgCancel});
     ASSERT_TRUE(window->LastClose().has_value());
     EXPECT_EQ(window->LastClose()->code, "close01");
     EXPECT_EQ(quitCode_, 0);
+    ASSERT_EQ(selfStarts_.size(), 1u);
+    ASSERT_EQ(selfStarts_[0].size(), 2u);
+    EXPECT_EQ(selfStarts_[0][0], "-close01");
+    EXPECT_EQ(selfStarts_[0][1].rfind("zembramorvanta_zembram_", 0), 0u) << selfStarts_[0][1];
     window->WaitForAllThreadExit();
 }
 
 TEST_F(WizardWindowGuiTest, AFailedDownloadOffersTryAgainWhichInstallsAndStartsTheProduct) {
-    // A package far too small for a setup fails every download round.
-    server_.AddFile(kPackagePath, std::string(200, 'x'));
+    // The package host answers 503 until it is fixed.
+    ServeDemoPackage();
+    const int outage = server_.SetRule(std::string(R"({"path": ")") + kPackagePath + R"(", "status": 503})");
     auto window = Open();
     ASSERT_NE(window, nullptr);
     ASSERT_TRUE(Click(*window, "install_btn"));
-    ASSERT_TRUE(PumpUntil([&] { return Page(*window, "main_tablayout") == 1; }));
     ASSERT_TRUE(PumpUntil([&] { return !boxes_.empty(); }, 120000));
-    EXPECT_EQ(boxes_, std::vector<EnumMsgType>{MsgUrlFail});
+    ASSERT_EQ(boxes_.size(), 1u);
+    EXPECT_TRUE(boxes_[0] == MsgUrlFail || boxes_[0] == MsgInternetTimeout) << boxes_[0];
     ASSERT_TRUE(PumpUntil([&] { return Control(*window, "text_fail_retry")->Visible(); }));
     EXPECT_EQ(Page(*window, "main_tablayout"), 0);
     EXPECT_EQ(Page(*window, "page_layout"), 1);
     EXPECT_EQ(Control(*window, "start_app")->Text(), FuntionImpl::GetLanguageText("install_page", "retry_btn", English));
     EXPECT_EQ(window->CloseMode(), MsgCloseNow);
 
-    // The server is fixed; "Try again" runs the flow afresh to the product start.
-    server_.AddFile(kPackagePath, ReadFile(testsupport::DemoPackagePath()));
-    ASSERT_TRUE(Click(*window, "start_app"));
+    // The server is fixed (and slow enough to watch the bar move); "Try
+    // again" runs the flow afresh to the product start.
+    server_.RemoveRule(outage);
+    server_.SetRule(std::string(R"({"path": ")") + kPackagePath + R"(", "rateBytesPerSecond": 3000000})");
+    ASSERT_TRUE(StartClick(*window, "start_app"));
+    ASSERT_TRUE(PumpUntil([&] { return Page(*window, "main_tablayout") == 1; }));
+    ASSERT_TRUE(display_.FinishBackground());
     std::vector<int> progress;
     ASSERT_TRUE(RunUntilClosed(*window, progress));
     ASSERT_FALSE(progress.empty());
-    EXPECT_LE(progress.front(), 1) << "the bar starts again from 0";
     EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end())) << "the bar never goes back";
-    EXPECT_NE(std::find(progress.begin(), progress.end(), 85), progress.end());
+    EXPECT_LT(progress.front(), 85) << "the bar started again below the download's end";
+    EXPECT_TRUE(std::any_of(progress.begin(), progress.end(), [](int p) { return p > 1 && p < 85; }))
+        << "the download moves the bar";
+    EXPECT_TRUE(std::any_of(progress.begin(), progress.end(), [](int p) { return p >= 90 && p < 98; }))
+        << "the setup's estimate moves the bar";
     EXPECT_GE(progress.back(), 98);
     EXPECT_NE(startedProduct_.find("/ZembraMorvanta.exe\""), std::string::npos) << startedProduct_;
     EXPECT_EQ(window->LastClose()->code, "close07");
     EXPECT_EQ(boxes_.size(), 1u) << "no box after the first failure";
+    window->WaitForAllThreadExit();
+}
+
+TEST_F(WizardWindowGuiTest, ClosedWhileRunningWithBackRunningItFinishesHiddenAndCloses) {
+    server_.SetRule(R"({"path": "/queryDownloaderV2", "queryReply": {"fields": {"Back_running": "1"}}})");
+    ServeDemoPackage();
+    server_.SetRule(std::string(R"({"path": ")") + kPackagePath + R"(", "rateBytesPerSecond": 3000000})");
+    auto window = Open();
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(PumpUntil([] { return CSingleUserLog::GetInstance().backRunning == 1; }));
+    ASSERT_TRUE(Click(*window, "install_btn"));
+    ASSERT_TRUE(PumpUntil([&] { return Page(*window, "main_tablayout") == 1; }));
+
+    // The window manager's close: no box, the window only hides.
+    window->PostClose();
+    ASSERT_TRUE(PumpUntil([&] { return !window->IsVisible(); }));
+    EXPECT_TRUE(window->IsAlive());
+    EXPECT_EQ(window->LastClose()->code, "close02");
+    EXPECT_TRUE(CSingleUserLog::GetInstance().backgroundMode);
+    EXPECT_FALSE(quitCode_.has_value());
+
+    std::vector<int> progress;
+    ASSERT_TRUE(RunUntilClosed(*window, progress));
+    EXPECT_GE(progress.back(), 98) << "the run went on to its end";
+    EXPECT_NE(window->LastClose()->code, "close02");
+    EXPECT_EQ(quitCode_, 0);
+    EXPECT_TRUE(boxes_.empty());
+    window->WaitForAllThreadExit();
+}
+
+TEST_F(WizardWindowGuiTest, AnotherInstanceShowsTheHiddenWindow) {
+    auto window = Open();
+    ASSERT_NE(window, nullptr);
+    window->ShowHostWindow(false, false);
+    ASSERT_TRUE(PumpUntil([&] { return !window->IsVisible(); }));
+    std::thread beacon([&] { window->ShowFromAnotherInstance(); });
+    beacon.join();
+    ASSERT_TRUE(PumpUntil([&] { return window->IsVisible(); }));
     window->WaitForAllThreadExit();
 }
 

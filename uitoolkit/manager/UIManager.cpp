@@ -706,6 +706,17 @@ const LoadedImage* CUIManager::AddBitmapImage(const std::string& name, LoadedIma
     return slot.get();
 }
 
+void CUIManager::RemoveAllImages() {
+    images_.clear();
+    missingImages_.clear();
+}
+
+std::size_t CUIManager::ImageCacheBytes() const {
+    std::size_t bytes = 0;
+    for (const auto& [name, image] : images_) bytes += image->pixels.size() * sizeof(std::uint32_t);
+    return bytes;
+}
+
 // --- shared resources ---
 
 void CUIManager::AddDefaultAttributeList(const std::string& name, const std::string& list) {

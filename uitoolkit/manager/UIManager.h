@@ -139,6 +139,11 @@ public:
     // empty or a size is not positive, or when the name is taken (the old
     // entry stays).
     const LoadedImage* AddBitmapImage(const std::string& name, LoadedImage image);
+    // Forgets every cached picture, the ones found missing included: controls
+    // load theirs again at their next paint, drawn pictures must be added again.
+    void RemoveAllImages();
+    // Bytes of pixels the cache holds (drawn and loaded pictures).
+    std::size_t ImageCacheBytes() const;
 
     // --- resources shared with a parent manager ---
     void AddDefaultAttributeList(const std::string& name, const std::string& list);

@@ -19,6 +19,8 @@
 #include "uitoolkit/controls/CheckBoxUI.h"
 #include "uitoolkit/controls/ControlUI.h"
 #include "uitoolkit/controls/TabLayoutUI.h"
+#include "uitoolkit/render/DrawEngine.h"
+#include "uitoolkit/window/PlainMessageBox.h"
 #include "uitoolkit/window/WindowMessages.h"
 
 namespace {
@@ -39,14 +41,41 @@ int LabelInt(const IConfigLabelSource& labels, const char* name) {
     std::abort();
 }
 
+// The window's icon: the skin's logo, with straight alpha as the desktop expects it.
+void SetWindowIcon(SDL_Window* window) {
+    auto logo = ZembraUI::CDrawEngine::LoadImage("skin/logo.png");
+    if (window == nullptr || !logo) return;
+    for (std::uint32_t& pixel : logo->pixels) {
+        const std::uint32_t alpha = pixel >> 24;
+        if (alpha == 0 || alpha == 255) continue;
+        const auto straight = [alpha](std::uint32_t channel) { return std::min(255u, channel * 255 / alpha); };
+        pixel = (alpha << 24) | (straight((pixel >> 16) & 0xFF) << 16) | (straight((pixel >> 8) & 0xFF) << 8) |
+                straight(pixel & 0xFF);
+    }
+    SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormatFrom(logo->pixels.data(), logo->width, logo->height, 32,
+                                                           logo->width * 4, SDL_PIXELFORMAT_ARGB8888);
+    if (icon == nullptr) return;
+    SDL_SetWindowIcon(window, icon);
+    SDL_FreeSurface(icon);
+}
+
+// The screen's size and scale; the size from the display the window is on
+// when the desktop's settings do not name it.
+FuntionImpl::ScreenScale ScreenFacts() {
+    FuntionImpl::ScreenScale screen = FuntionImpl::GetScreenScale();
+    SDL_DisplayMode mode;
+    if (screen.width == 0 && SDL_GetDesktopDisplayMode(0, &mode) == 0) {
+        screen.width = mode.w;
+        screen.height = mode.h;
+    }
+    return screen;
+}
+
 }  // namespace
 
 InstallUIMainWnd::Services::Services()
     : worker([](IInstallWindowPort& window) { InstallThreadFunc(&window); }),
-      plainBox([](const std::string& text) {
-          if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, "", text.c_str(), nullptr) != 0)
-              LOG(INFO) << " The message box cannot be shown: " << SDL_GetError();
-      }),
+      plainBox([](const std::string& text) { ZembraUI::ShowPlainMessageBox("", text); }),
       startProduct([](const std::string& quotedPath, int adminFlag) {
           return FuntionImpl::StartTargetMainExe(quotedPath, adminFlag != 0);
       }),
@@ -70,7 +99,8 @@ InstallUIMainWnd::InstallUIMainWnd(Options options)
                      LabelInt(labels_, "Site_id")),
       checks_(analytics_),
       pages_(PaintManager(), *this, analytics_),
-      controller_(*this, *this, *this, analytics_) {}
+      controller_(*this, *this, *this, analytics_),
+      carousel_(PaintManager(), *this) {}
 
 InstallUIMainWnd::~InstallUIMainWnd() { closing_ = true; }
 
@@ -84,6 +114,7 @@ void InstallUIMainWnd::InitWindow() {
     uiThread_ = std::this_thread::get_id();
     startTick_ = SteadyTickMs();
     lastBoxKind_ = -1;
+    carousel_.CountBuiltInBanners();
     state_.SetUsedDownloadAddress("");
     ReadConfigurationLabels();
 
@@ -108,6 +139,7 @@ void InstallUIMainWnd::InitWindow() {
 
     LogStartFacts();
     SendLaunchEvents();
+    SetWindowIcon(NativeWindow());
     pages_.InitLanguage(FuntionImpl::StartLanguageForShippedList());
     currentLanguage_ = pages_.CurrentLanguage();
     analytics_.Event("Other", "ClickToShowTime", std::to_string(SteadyTickMs() - startTick_));
@@ -131,7 +163,7 @@ void InstallUIMainWnd::LogStartFacts() {
     const auto own = FuntionImpl::GetFileProductInfo(platform::CurrentExecutablePath());
     LOG(INFO) << " Downloader info: " << own.productVersion << "(" << own.productName
               << "), 64Bit: " << (FuntionImpl::IsWow64() ? "True" : "False") << ", proc_id=" << ::getpid();
-    const FuntionImpl::ScreenScale screen = FuntionImpl::GetScreenScale();
+    const FuntionImpl::ScreenScale screen = ScreenFacts();
     LOG(INFO) << " Screen: " << screen.width << "*" << screen.height << ", " << screen.scale;
     FuntionImpl::GetSystemRegion();
     LOG(INFO) << " Request For Product Config -- [Downloader Id]: " << downloaderId_ << " [Site Id]: " << siteId_
@@ -143,7 +175,7 @@ void InstallUIMainWnd::SendLaunchEvents() {
     analytics_.Funnel(0, "Keypoint", "null", "CorePublicModule", "Start", "null");
     if (FuntionImpl::ReadHklmString(kFirstRunKey, kFirstRunValue).empty()) {
         float version = 0;
-        const FuntionImpl::ScreenScale screen = FuntionImpl::GetScreenScale();
+        const FuntionImpl::ScreenScale screen = ScreenFacts();
         analytics_.Event("PC", "SysOS", FuntionImpl::GetOsNameAndVersion(version));
         analytics_.Event("PC", "SysLanguage", FuntionImpl::GetUiLanguageName());
         analytics_.Event("PC", "SysScreenResolution",
@@ -172,10 +204,7 @@ void InstallUIMainWnd::OnItemSelect(ZembraUI::TNotifyUI& notification) {
     if (pages_.Notify(notification) == WizardAction::ChangeLanguage) currentLanguage_ = pages_.CurrentLanguage();
 }
 
-void InstallUIMainWnd::OnBannerSelect(ZembraUI::TNotifyUI& notification) {
-    // The carousel's dots: the carousel moves the banners once it is in.
-    (void)notification;
-}
+void InstallUIMainWnd::OnBannerSelect(ZembraUI::TNotifyUI& notification) { carousel_.OnBannerSelect(notification); }
 
 void InstallUIMainWnd::OnClick(ZembraUI::TNotifyUI& notification) { RunAction(pages_.Notify(notification)); }
 
@@ -261,7 +290,7 @@ int InstallUIMainWnd::BeginInstallTask() {
     if (auto* background = Find<ZembraUI::CControlUI>("backgroudlayout")) {
         background->ApplyAttr("bkimage", "skin/backgroud_complete.png");
     }
-    StartCarousel();
+    carousel_.Start(currentLanguage_, configuration_.Software_id);
     SetTimer(installtimer::kFirstPercent, installtimer::kFirstPercentMs);
     state_.installClickTick = clickTick_ != 0 ? clickTick_ : SteadyTickMs();
     if (!bannersArrived_) StartContentThread(&InstallUIMainWnd::GetCbsBanner);
@@ -324,6 +353,7 @@ void InstallUIMainWnd::OnTimer(int timerId) {
         PostClose();
         return;
     }
+    if (carousel_.OnTimer(timerId)) return;
     controller_.OnTimer(timerId);
 }
 

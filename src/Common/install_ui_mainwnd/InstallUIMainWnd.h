@@ -18,6 +18,7 @@
 
 #include "CConfigure.h"
 #include "Common/EmbeddedLabels.h"
+#include "Common/install_ui_mainwnd/BannerCarousel.h"
 #include "Common/install_ui_mainwnd/BannerRecords.h"
 #include "Common/install_ui_mainwnd/CloseReport.h"
 #include "Common/install_ui_mainwnd/EnumMsgType.h"
@@ -53,6 +54,8 @@ public:
         std::function<void(const std::string& text)> plainBox;
         // Starts the product (quoted path); 0 or -1.
         std::function<int(const std::string& quotedPath, int adminFlag)> startProduct;
+        // The launch splash, which starts the product itself; empty: the splash window.
+        std::function<void(const std::string& quotedPath)> launchSplash;
         // Opens an address or a folder on the desktop.
         std::function<bool(const std::string& target)> openOnDesktop;
         // Starts this program again with these arguments, hidden.
@@ -195,10 +198,7 @@ private:
     void StartWorker();
     void StartContentThread(unsigned int (*entry)(void* window));
     int ShowSkinnedBox(EnumMsgType kind, const std::string& text);
-    // The banner carousel's seam: started at the install, stopped at every end.
-    void StartCarousel();
-    void StopCarousel();
-    // The launch splash's seam; the product's close code.
+    // The launch splash, modal, while it starts the product.
     void ShowLaunchSplash(const std::string& quotedPath);
     WizardPageState PageState() const;
     void ReportClose(const CloseReport& report);
@@ -219,6 +219,7 @@ private:
     CInstallTargetChecks checks_;
     InstallWizardPages pages_;
     InstallProgressController controller_;
+    BannerCarousel carousel_;
     BannerRecords banners_;
 
     std::thread::id uiThread_ = std::this_thread::get_id();

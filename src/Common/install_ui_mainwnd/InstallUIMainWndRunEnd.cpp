@@ -7,6 +7,7 @@
 
 #include <easylogging++.h>
 
+#include "Common/install_ui_mainwnd/AlientWnd.h"
 #include "Common/install_ui_mainwnd/CustomMessages.h"
 #include "Common/install_ui_mainwnd/InstallUIMainWnd.h"
 #include "Common/install_ui_mainwnd/TimerQueue.h"
@@ -118,13 +119,14 @@ void InstallUIMainWnd::SignatureInvalid() {
 
 void InstallUIMainWnd::BannersArrived() {
     bannersArrived_ = true;
-    LOG(INFO) << " " << banners_.Count() << " remote banners arrived";
+    carousel_.RemoteBannersArrived(banners_, CSingleUserLog::GetInstance().GetWorkDir());
 }
 
+// The carousel takes its timer itself (OnTimer) before the flow's timers.
 void InstallUIMainWnd::NextBanner() {}
 
 void InstallUIMainWnd::EndOfRun(bool enableClose) {
-    StopCarousel();
+    carousel_.Stop();
     if (!enableClose) return;
     if (auto* close = Find<ZembraUI::CControlUI>("closebtn")) close->PutEnabled(true);
 }
@@ -199,10 +201,14 @@ void InstallUIMainWnd::LaunchProduct() {
     PostClose();
 }
 
-// The launch splash starts the product itself; until it is in, the product
-// starts directly.
 void InstallUIMainWnd::ShowLaunchSplash(const std::string& quotedPath) {
-    if (options_.services.startProduct(quotedPath, adminFlag_) == -1) analytics_.FlowError("DL019");
+    if (options_.services.launchSplash) {
+        options_.services.launchSplash(quotedPath);
+        return;
+    }
+    CAlientWnd splash(adminFlag_, quotedPath, configuration_.Software_version, configuration_.Software_name,
+                      gifDuration_, currentLanguage_);
+    splash.ShowModal();
 }
 
 std::string InstallUIMainWnd::GetProductExePath() const {
@@ -319,6 +325,7 @@ InstallUIMainWnd::Result InstallUIMainWnd::OnClose(unsigned message, std::uintpt
     }
     ReportClose(report);
     closing_ = true;
+    carousel_.Stop();
     // A worker waiting for the bar to finish goes on to its end instead.
     state_.progressFinished.Set();
     ZembraUI::CMessageLoop::PostQuit(0);
@@ -346,12 +353,6 @@ void InstallUIMainWnd::WindowGone(ZembraUI::HostWindowId oldWindow) {
     closing_ = true;
     if (options_.services.windowGone) options_.services.windowGone();
 }
-
-// --- the banner carousel -----------------------------------------------------------------------
-
-void InstallUIMainWnd::StartCarousel() {}
-
-void InstallUIMainWnd::StopCarousel() {}
 
 std::string InstallUIMainWnd::PackageFileName() const {
     return GetPackageFileName(labels_.LabelText("Extra_download_url").value_or(""), configuration_.Software_version);

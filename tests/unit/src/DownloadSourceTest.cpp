@@ -79,6 +79,21 @@ TEST_F(DownloadSourceTest, CounterComesFromTheProductsUninstallKey) {
     EXPECT_FALSE(isForbidCDN("ZembraMorvanta"));
 }
 
+TEST_F(DownloadSourceTest, EachCdnFailureAddsOneUpToForbidding) {
+    const std::string key = "SoftWare\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ZembraMorvanta";
+    const auto counter = [&] {
+        return RegistryStore::ReadString(RegistryHive::LocalMachine, key, "RequestTooMuchTimes").value_or("");
+    };
+    ASSERT_TRUE(AddDownloadRequestCount("ZembraMorvanta"));
+    EXPECT_EQ(counter(), "1");
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(AddDownloadRequestCount("ZembraMorvanta"));
+    EXPECT_EQ(counter(), "4");
+    EXPECT_TRUE(isForbidCDN("ZembraMorvanta"));
+    // One character: a stored 9 stays 9 instead of wrapping to a non-digit.
+    EXPECT_EQ(NextRequestCounter("9"), "9");
+    EXPECT_EQ(NextRequestCounter("x"), "1");
+}
+
 TEST_F(DownloadSourceTest, FirstDirectCandidateIsUsed) {
     const std::string key = "SoftWare\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ZM";
     ASSERT_TRUE(RegistryStore::WriteString(RegistryHive::LocalMachine, key, "RequestTooMuchTimes", "5"));

@@ -1,0 +1,148 @@
+#include "Common/install_ui_mainwnd/BannerCarousel.h"
+
+#include <easylogging++.h>
+
+#include "uitoolkit/controls/ControlUI.h"
+#include "uitoolkit/controls/OptionUI.h"
+#include "uitoolkit/manager/UIManager.h"
+
+namespace {
+
+constexpr char kBannerControl[] = "image_play";
+constexpr char kDotPrefix[] = "image_play_option";
+// Dots are looked for among the first ten; strip names hold two digits.
+constexpr int kMaxDots = 10;
+constexpr int kMaxBuiltInBanners = 99;
+
+std::string BuiltInBannerName(int number) { return "skin\\anima\\" + std::to_string(number) + ".png"; }
+
+}  // namespace
+
+BannerCarousel::BannerCarousel(ZembraUI::CUIManager& manager, IWindowTimers& timers)
+    : manager_(manager), timers_(timers) {}
+
+BannerCarousel::~BannerCarousel() = default;
+
+int BannerCarousel::CountBuiltInBanners() {
+    int count = 0;
+    while (count < kMaxBuiltInBanners && manager_.ImageByName(BuiltInBannerName(count + 1)) != nullptr) ++count;
+    bannerCount_ = count;
+    return count;
+}
+
+void BannerCarousel::Start(EnumLanguage language, int softwareId) {
+    if (bannerCount_ < 0) CountBuiltInBanners();
+    ZembraUI::CControlUI* banner = manager_.ControlByName(kBannerControl);
+    if (banner == nullptr) {
+        LOG(INFO) << " Banner control " << kBannerControl << " missing";
+        return;
+    }
+    CAnima::Settings settings;
+    settings.area = banner->Pos();
+    settings.count = unsigned(bannerCount_);
+    settings.width = kBannerWidth;
+    settings.height = kBannerHeight;
+    settings.language = language;
+    settings.softwareId = softwareId;
+    animation_ = std::make_unique<CAnima>(manager_, banner, settings);
+    if (remoteArrived_) {
+        animation_->Init(remotePrefix_, remoteSuffix_);
+    } else {
+        animation_->Init({}, {});
+    }
+    // A dot without a banner behind it would slide to a blank picture.
+    const std::vector<ZembraUI::COptionUI*> dots = Dots();
+    for (std::size_t n = 0; n < dots.size(); ++n) {
+        if (bannerCount_ > 0 && int(n) >= bannerCount_) dots[n]->PutVisible(false);
+    }
+    bannerIndex_ = 1;
+    running_ = true;
+    SelectDot(1);
+    if (bannerCount_ > 0) animation_->ShowImage(1);
+    if (bannerCount_ >= 2) timers_.SetTimer(kNextBannerTimer, kBannerIntervalMs);
+}
+
+bool BannerCarousel::OnTimer(int timerId) {
+    if (timerId == kNextBannerTimer) {
+        if (!running_) {
+            timers_.KillTimer(kNextBannerTimer);
+            return true;
+        }
+        const int next = bannerIndex_ + 1;
+        const bool hasNext = bannerIndex_ >= 1 && bannerIndex_ <= kMaxDots - 1 && next <= bannerCount_ &&
+                             Dot(next) != nullptr;
+        SelectDot(hasNext ? next : 1);
+        return true;
+    }
+    if (timerId == kFrameTimer) {
+        if (animation_) animation_->ShowNextFrame();
+        if (!animation_ || !animation_->Sliding()) timers_.KillTimer(kFrameTimer);
+        return true;
+    }
+    return false;
+}
+
+bool BannerCarousel::OnBannerSelect(const ZembraUI::TNotifyUI& notification) {
+    if (notification.sender == nullptr) return false;
+    int number = 0;
+    for (int n = 1; n <= kMaxDots && number == 0; ++n) {
+        ZembraUI::COptionUI* dot = Dot(n);
+        if (dot != nullptr && static_cast<ZembraUI::CControlUI*>(dot) == notification.sender) number = n;
+    }
+    if (number == 0) return false;
+    // After the run the page may stay; the dots still slide but nothing restarts the carousel.
+    if (running_ && bannerCount_ >= 2) timers_.SetTimer(kNextBannerTimer, kBannerIntervalMs);
+    PlaySlide(number);
+    return true;
+}
+
+void BannerCarousel::RemoteBannersArrived(const BannerRecords& records, const std::string& workFolder) {
+    remoteArrived_ = true;
+    remotePrefix_ = workFolder.empty() || workFolder.back() == '/' ? workFolder : workFolder + "/";
+    remoteSuffix_ = records.PictureSuffix();
+    if (!animation_) return;
+    animation_->FinishSlide();
+    timers_.KillTimer(kFrameTimer);
+    // The strips and frames of the built-in banners give way to the downloaded ones.
+    manager_.RemoveAllImages();
+    animation_->Init(remotePrefix_, remoteSuffix_);
+    animation_->ShowImage(bannerIndex_);
+}
+
+void BannerCarousel::Stop() {
+    running_ = false;
+    timers_.KillTimer(kNextBannerTimer);
+    timers_.KillTimer(kFrameTimer);
+    if (animation_) animation_->FinishSlide();
+}
+
+std::vector<ZembraUI::COptionUI*> BannerCarousel::Dots() const {
+    std::vector<ZembraUI::COptionUI*> dots;
+    for (int n = 1; n <= kMaxDots; ++n) {
+        ZembraUI::COptionUI* dot = Dot(n);
+        if (dot == nullptr) break;
+        dots.push_back(dot);
+    }
+    return dots;
+}
+
+ZembraUI::COptionUI* BannerCarousel::Dot(int number) const {
+    ZembraUI::CControlUI* control = manager_.ControlByName(kDotPrefix + std::to_string(number));
+    return control != nullptr ? static_cast<ZembraUI::COptionUI*>(control->AsInterface("Option")) : nullptr;
+}
+
+// Checking a dot makes the toolkit announce "selectchanged", which the
+// window hands back to OnBannerSelect.
+void BannerCarousel::SelectDot(int number) {
+    if (ZembraUI::COptionUI* dot = Dot(number)) dot->Select(true);
+}
+
+void BannerCarousel::PlaySlide(int to) {
+    if (!animation_ || to == bannerIndex_) {
+        bannerIndex_ = to;
+        return;
+    }
+    animation_->Slide(bannerIndex_, to);
+    bannerIndex_ = to;
+    if (animation_->Sliding()) timers_.SetTimer(kFrameTimer, kFrameIntervalMs);
+}

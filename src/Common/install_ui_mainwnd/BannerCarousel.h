@@ -1,0 +1,69 @@
+#pragma once
+// The running page's banner carousel as the window drives it (UI thread
+// only): the banner control image_play, its dots image_play_option1.. (one
+// option group), the next-banner timer and the frame timer of a slide.
+// The window forwards its timers, the dots' "selectchanged" and the
+// banners-arrived message.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Common/install_ui_mainwnd/Anima.h"
+#include "Common/install_ui_mainwnd/BannerRecords.h"
+#include "Common/install_ui_mainwnd/IWindowTimers.h"
+#include "EnumLanguage.h"
+#include "uitoolkit/manager/NotifyUI.h"
+
+namespace ZembraUI {
+class CControlUI;
+class COptionUI;
+class CUIManager;
+}  // namespace ZembraUI
+
+class BannerCarousel {
+public:
+    static constexpr int kNextBannerTimer = 2000;
+    static constexpr int kFrameTimer = 2001;
+    static constexpr unsigned kBannerIntervalMs = 7000;
+    // At least this long between two frames of a slide.
+    static constexpr unsigned kFrameIntervalMs = 50;
+    static constexpr int kBannerWidth = 650;
+    static constexpr int kBannerHeight = 300;
+
+    BannerCarousel(ZembraUI::CUIManager& manager, IWindowTimers& timers);
+    ~BannerCarousel();
+
+    // Number of built-in banners "skin/anima/%d.png" found from 1 upwards (InitWindow).
+    int CountBuiltInBanners();
+    // Install start: builds the animation (texts of anima_text_N drawn in the language's font), checks dot 1, starts timer 2000.
+    void Start(EnumLanguage language, int softwareId);
+    // Timer 2000 and the animation's frame timer; false for any other id.
+    bool OnTimer(int timerId);
+    // "selectchanged" of a banner dot; false when the sender is not a dot.
+    bool OnBannerSelect(const ZembraUI::TNotifyUI& notification);
+    // Message 0xB88: the remote banners are on disk.
+    void RemoteBannersArrived(const BannerRecords& records, const std::string& workFolder);
+    // End of the run: stops timer 2000 and any slide.
+    void Stop();
+
+    int BannerIndex() const { return bannerIndex_; }
+    int BannerCount() const { return bannerCount_; }
+    bool RemoteBannersShown() const { return remoteArrived_; }
+    const CAnima* Animation() const { return animation_.get(); }
+
+private:
+    std::vector<ZembraUI::COptionUI*> Dots() const;
+    ZembraUI::COptionUI* Dot(int number) const;
+    void SelectDot(int number);
+    void PlaySlide(int to);
+
+    ZembraUI::CUIManager& manager_;
+    IWindowTimers& timers_;
+    int bannerCount_ = -1;  // not counted yet
+    int bannerIndex_ = 1;
+    bool running_ = false;
+    bool remoteArrived_ = false;
+    std::string remotePrefix_;
+    std::string remoteSuffix_;
+    std::unique_ptr<CAnima> animation_;
+};
