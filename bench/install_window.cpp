@@ -69,7 +69,8 @@ struct Sandbox {
         std::error_code error;
         for (auto it = fs::recursive_directory_iterator(root / "appdata", error);
              it != fs::recursive_directory_iterator(); it.increment(error))
-            if (it->path().extension() == ".log" && it->path().string().find("_Setup_") == std::string::npos)
+            if (it->path().extension() == ".log" && it->path().string().find("/QKDownloader/logs/") != std::string::npos &&
+                it->path().string().find("_Setup_") == std::string::npos)
                 logs.push_back(it->path().string());
         std::sort(logs.begin(), logs.end());
         return logs.empty() ? "" : ReadText(logs.front());
@@ -251,6 +252,7 @@ int main(int argc, char** argv) {
     std::printf("package: %lld MiB, sandbox %s\n", mebibytes, box.root.c_str());
     if (!MakePackage(box, source, mebibytes << 20)) {
         std::fprintf(stderr, "install_window: could not make the package\n");
+        fs::remove_all(box.root);
         return 1;
     }
 
@@ -292,6 +294,7 @@ int main(int argc, char** argv) {
     if (windowId.empty() || !WaitFor([&] { return box.Logged(" [Downloader config]: "); }, 60)) {
         std::fprintf(stderr, "install_window: the wizard did not come up\n");
         kill(installer, SIGKILL);
+        fs::remove_all(box.root);
         return 1;
     }
     const Window window = Window(std::stoul(windowId));
