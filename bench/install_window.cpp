@@ -21,6 +21,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <ctime>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -132,6 +133,10 @@ public:
             if (index < sent_.size()) answered_[index] = MsSince(sent_[index]);
         }
     }
+    // When ping index was sent, in ms after start.
+    double SentAt(std::size_t index, Clock::time_point start) const {
+        return std::chrono::duration<double, std::milli>(sent_[index] - start).count();
+    }
     // The delay of every ping; one never answered counts from its sending until now.
     std::vector<double> Delays() const {
         std::vector<double> delays;
@@ -172,6 +177,7 @@ double Percentile(std::vector<double> values, double share) {
 struct Watch {
     std::vector<double> changeTimes;  // ms after the click, at each visible change of the bar
     std::vector<double> pingDelays;
+    double longestStallAt = 0;  // ms after the click the longest-answered ping was sent
 };
 
 Watch WatchDownload(Display* display, Window window, const Sandbox& box, Clock::time_point click) {
@@ -179,7 +185,10 @@ Watch WatchDownload(Display* display, Window window, const Sandbox& box, Clock::
     PingProbe probe(display, window);
     int shown = -1;
     auto next = Clock::now();
-    while (!box.Logged(" after md5 ") && MsSince(click) < 600000) {
+    // The download ends where the bar reaches 85 (verification follows).
+    bool downloading = true;
+    for (int turn = 0; downloading && MsSince(click) < 600000; ++turn) {
+        if (turn % 20 == 0) downloading = !box.Logged(" Progress shown: 85");
         probe.Send();
         const int now = BarPixels(display, window);
         if (now != shown && now >= 0) {
@@ -193,6 +202,10 @@ Watch WatchDownload(Display* display, Window window, const Sandbox& box, Clock::
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     probe.Collect();
     watch.pingDelays = probe.Delays();
+    if (!watch.pingDelays.empty()) {
+        const auto longest = std::max_element(watch.pingDelays.begin(), watch.pingDelays.end());
+        watch.longestStallAt = probe.SentAt(std::size_t(longest - watch.pingDelays.begin()), click);
+    }
     return watch;
 }
 
@@ -217,20 +230,42 @@ void PrintGaps(const Watch& watch, double downloadMs) {
     std::vector<double> gaps;
     for (std::size_t i = 1; i < watch.changeTimes.size(); ++i)
         gaps.push_back(watch.changeTimes[i] - watch.changeTimes[i - 1]);
-    const double longestGap = gaps.empty() ? 0 : *std::max_element(gaps.begin(), gaps.end());
+    const auto longestGapAt = std::max_element(gaps.begin(), gaps.end());
+    const double longestGap = gaps.empty() ? 0 : *longestGapAt;
     const double perPercent = downloadMs / 85.0;
     std::printf("bar changes on screen      %zu during %.0f ms of download (one percent every %.1f ms)\n",
                 watch.changeTimes.size(), downloadMs, perPercent);
-    std::printf("gap between bar repaints   median %.1f ms, p99 %.1f ms, longest %.1f ms\n", Percentile(gaps, 0.5),
-                Percentile(gaps, 0.99), longestGap);
+    std::printf("gap between bar repaints   median %.1f ms, p99 %.1f ms, longest %.1f ms (from %.0f ms)\n",
+                Percentile(gaps, 0.5), Percentile(gaps, 0.99), longestGap,
+                gaps.empty() ? 0.0 : watch.changeTimes[std::size_t(longestGapAt - gaps.begin())]);
     const bool met = longestGap <= std::max(50.0, 2 * perPercent);
     std::printf("  target: a repaint at least every 50 ms while the bar moves: %s\n",
                 met ? "met" : "missed (or the download moved the bar more slowly)");
     const auto& delays = watch.pingDelays;
     const double longest = delays.empty() ? 0 : *std::max_element(delays.begin(), delays.end());
-    std::printf("UI thread answer delay     %zu pings: median %.2f ms, p99 %.2f ms, longest %.1f ms\n",
-                delays.size(), Percentile(delays, 0.5), Percentile(delays, 0.99), longest);
+    std::printf("UI thread answer delay     %zu pings: median %.2f ms, p99 %.2f ms, longest %.1f ms (at %.0f ms)\n",
+                delays.size(), Percentile(delays, 0.5), Percentile(delays, 0.99), longest, watch.longestStallAt);
     std::printf("  target: no stall over 100 ms: %s\n", longest <= 100 ? "met" : "missed");
+}
+
+// The installer's log lines written while the longest stall lasted: what
+// the UI thread (or the thread it waited for) was doing.
+void PrintLogAround(const std::string& log, std::int64_t fromEpochMs, double lengthMs) {
+    std::printf("log lines during the longest stall:\n");
+    std::istringstream lines(log);
+    for (std::string line; std::getline(lines, line);) {
+        std::tm parts{};
+        int milliseconds = 0;
+        if (std::sscanf(line.c_str(), "%d-%d-%d %d:%d:%d,%d", &parts.tm_year, &parts.tm_mon, &parts.tm_mday,
+                        &parts.tm_hour, &parts.tm_min, &parts.tm_sec, &milliseconds) != 7)
+            continue;
+        parts.tm_year -= 1900;
+        parts.tm_mon -= 1;
+        parts.tm_isdst = -1;
+        const std::int64_t at = std::int64_t(std::mktime(&parts)) * 1000 + milliseconds;
+        if (at >= fromEpochMs - 20 && at <= fromEpochMs + std::int64_t(lengthMs) + 20)
+            std::printf("  %s\n", line.c_str());
+    }
 }
 
 }  // namespace
@@ -310,6 +345,9 @@ int main(int argc, char** argv) {
     std::printf("install click -> first package request   %.0f ms\n", firstRequest);
     std::printf("install click -> first downloaded byte   %.0f ms (first range answer)\n", firstRange);
     PrintGaps(watch, downloadMs);
+
+    PrintLogAround(box.RunLog(), clickEpochMs + std::int64_t(watch.longestStallAt),
+                   *std::max_element(watch.pingDelays.begin(), watch.pingDelays.end()));
 
     kill(installer, SIGKILL);
     platform::WaitForProcess(installer, -1);
