@@ -28,6 +28,8 @@ demo=$(mktemp -d /tmp/zembra-demo.XXXXXX)
 export APPDATA="$demo/appdata" ZEMBRA_WORK_ROOT="$demo/work" ZEMBRA_REGISTRY_DIR="$demo/registry"
 export XDG_RUNTIME_DIR="$demo/run" ZEMBRA_PROGRAM_FILES="$demo/programs"
 export ZEMBRA_SETTINGS_FILE="$demo/qk_downloader.cfg"
+# The demo product shows a window for this many seconds once started.
+export ZEMBRA_DEMO_PRODUCT_WINDOW=4
 mkdir -p "$APPDATA" "$ZEMBRA_WORK_ROOT" "$ZEMBRA_REGISTRY_DIR" "$XDG_RUNTIME_DIR" "$ZEMBRA_PROGRAM_FILES"
 chmod 700 "$XDG_RUNTIME_DIR"
 

@@ -123,11 +123,12 @@ WizardProcess::~WizardProcess() {
 }
 
 std::optional<int> WizardProcess::WaitForExit(int timeoutMs) {
-    if (pid_ <= 0) return std::nullopt;
+    if (pid_ <= 0) return exitCode_;
     const platform::WaitResult result = platform::WaitForProcess(pid_, timeoutMs);
     if (!result.exited) return std::nullopt;
     pid_ = -1;
-    return result.exitCode;
+    exitCode_ = result.exitCode;
+    return exitCode_;
 }
 
 std::string WizardProcess::Output() const { return ReadFile(outputPath_); }

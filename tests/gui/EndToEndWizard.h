@@ -47,7 +47,7 @@ public:
 
     bool Started() const { return pid_ > 0; }
     pid_t Pid() const { return pid_; }
-    // The exit code once it ended within timeoutMs; nullopt while it runs.
+    // The exit code once it ended (within timeoutMs); nullopt while it runs.
     std::optional<int> WaitForExit(int timeoutMs);
     std::string Output() const;
 
@@ -75,6 +75,7 @@ private:
     const InstallerSandbox& sandbox_;
     std::vector<std::string> logsBefore_;
     pid_t pid_ = -1;
+    std::optional<int> exitCode_;
     mutable std::string window_;
     std::string outputPath_;
 };
