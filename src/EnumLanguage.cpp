@@ -82,6 +82,16 @@ const char* LanguageFileOf(EnumLanguage language) { return RowOf(language).fileN
 const char* LicenceControlOf(EnumLanguage language) { return RowOf(language).licenceControl; }
 const char* ListItemTextOf(EnumLanguage language) { return RowOf(language).listItemText; }
 
+const char* TextLanguageTagOf(EnumLanguage language) {
+    // The web codes of these three are not the languages' standard tags.
+    switch (NormalizedLanguage(language)) {
+        case Malay: return "ms";
+        case Swedish: return "sv";
+        case Czech: return "cs";
+        default: return WebCodeOf(language);
+    }
+}
+
 bool HiddenInShippedList(EnumLanguage language) { return NormalizedLanguage(language) >= Thai; }
 
 EnumLanguage LanguageOfWindowsId(int languageId) {

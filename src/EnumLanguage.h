@@ -43,6 +43,9 @@ const char* LanguageFileOf(EnumLanguage language);
 const char* LicenceControlOf(EnumLanguage language);
 // " English", " 日本語", ...: the language list's item text.
 const char* ListItemTextOf(EnumLanguage language);
+// The language tag text is shaped with ("ms" for Malay where the web code
+// says "my"), so each script gets its own faces.
+const char* TextLanguageTagOf(EnumLanguage language);
 // Thai, Malay, Swedish and Czech are hidden in the shipped language list.
 bool HiddenInShippedList(EnumLanguage language);
 
