@@ -8,15 +8,14 @@
 #include <filesystem>
 #include <regex>
 
-#include "gui/EndToEndWizard.h"
-#include "gui/GuiDisplay.h"
-#include "support/AnalyticsRecords.h"
-#include "support/DemoPackage.h"
-#include "support/DevServer.h"
-#include "support/InstallerSandbox.h"
+#include "gui/EndToEndGuiFixture.h"
 
 namespace fs = std::filesystem;
-using testsupport::DevServer;
+using testsupport::EndToEndGuiTest;
+using testsupport::kFailurePage;
+using testsupport::kPackagePath;
+using testsupport::kRunMs;
+using testsupport::kUploadPath;
 using testsupport::Eventually;
 using testsupport::InOrder;
 using testsupport::ReadFile;
@@ -24,11 +23,6 @@ using testsupport::WizardPage;
 using testsupport::WizardProcess;
 
 namespace {
-
-constexpr const char* kPackagePath = "/downloads/extra/zembramorvanta_zembram.exe";
-constexpr const char* kUploadPath = "/v1/productLogUpload";
-constexpr int kRunMs = 120000;
-constexpr WizardPage kFailurePage{0, 1, true};
 
 // The percentages the window logged as it raised its bar, in order.
 std::vector<int> LoggedPercents(const std::string& log) {
@@ -42,63 +36,6 @@ std::vector<int> LoggedPercents(const std::string& log) {
 bool Has(const std::vector<int>& values, int value) {
     return std::find(values.begin(), values.end(), value) != values.end();
 }
-
-class EndToEndGuiTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(display_.Start(true)) << "no X server for the test";
-        ASSERT_TRUE(server_.Started());
-        server_.AddFile(kPackagePath, ReadFile(testsupport::DemoPackagePath()));
-        WriteSettings("");
-    }
-
-    void WriteSettings(const std::string& switches) {
-        sandbox_.WriteSettings("[Settings]\n" + switches + "\n" + server_.HostsSection(false) +
-                               "CaFile=" + testsupport::DemoRoots() + "\n");
-    }
-    // Fields of the download-information reply.
-    void ReplyWith(const std::string& fieldsJson) {
-        server_.SetRule(R"({"path": "/queryDownloaderV2", "queryReply": {"fields": )" + fieldsJson + "}}");
-    }
-    // Every package range is sent at this pace, so a page stays up long enough to act on it.
-    int ThrottlePackage(int bytesPerSecond) {
-        return server_.SetRule(R"({"path": ")" + std::string(kPackagePath) +
-                               R"(", "rateBytesPerSecond": )" + std::to_string(bytesPerSecond) + "}");
-    }
-    std::string InstalledProduct() const {
-        return sandbox_.root().str() + "/programs/Zembra/Zembra Morvanta/ZembraMorvanta.exe";
-    }
-
-    // Starts the wizard and waits for its window and for the download
-    // information it asks for at start.
-    std::unique_ptr<WizardProcess> OpenWizard(const std::vector<std::string>& args = {}) {
-        auto wizard = std::make_unique<WizardProcess>(sandbox_, args);
-        EXPECT_TRUE(wizard->Started());
-        EXPECT_FALSE(wizard->WaitForWindow().empty()) << wizard->Output();
-        EXPECT_TRUE(wizard->WaitForLog(" [Downloader config]: ")) << wizard->Log();
-        return wizard;
-    }
-    // Clicks install and waits for the running page's first download progress.
-    void StartInstall(WizardProcess& wizard) {
-        ASSERT_TRUE(wizard.Click("install_btn"));
-        ASSERT_TRUE(wizard.WaitForLog(" Click install button")) << wizard.Log();
-        ASSERT_TRUE(wizard.WaitForLog(" Tasks info, round begin, current = 1")) << wizard.Log();
-    }
-
-    // Analytics left over by a run arrive through the resend process the
-    // window starts when it goes; every request must be one the services take.
-    std::vector<std::string> AnalyticsOnceDelivered(const std::string& lastEntry) {
-        Eventually([&] { return testsupport::CountOf(testsupport::AnalyticsStream(server_.Records()), lastEntry) > 0; },
-                   kRunMs);
-        const auto records = server_.Records();
-        EXPECT_TRUE(testsupport::WellFormedAnalytics(records));
-        return testsupport::AnalyticsStream(records);
-    }
-
-    testsupport::GuiDisplay display_;
-    DevServer server_{DevServer::Options{false, ""}};
-    testsupport::InstallerSandbox sandbox_;
-};
 
 TEST_F(EndToEndGuiTest, AWholeInstallMovesTheBarThroughEveryPhaseAndStartsTheProduct) {
     ThrottlePackage(1 << 20);
@@ -156,6 +93,9 @@ TEST_F(EndToEndGuiTest, ClosingWhileDownloadingUploadsTheLogAsClose02) {
     const auto uploads = server_.WaitForRecords(kUploadPath, 1, kRunMs);
     ASSERT_EQ(uploads.size(), 1u) << server_.Output();
     EXPECT_EQ(uploads[0].json["form"]["catalogue"]["value"].asString(), "close02");
+    // What came in stays, with the task file that lets the next run resume it.
+    const std::string package = sandbox_.workRoot() + "/QKDownloader/zembramorvanta_zembram/zembramorvanta_zembram_1.0.0.0.exe";
+    EXPECT_TRUE(fs::exists(package + ".xml")) << wizard->Log();
     EXPECT_TRUE(InOrder(AnalyticsOnceDelivered("E|CrashRate|Close|close02"),
                         {"C|CloseDownloader|Close|ClosePosition=", "E|CrashRate|Close|close02"}));
 }

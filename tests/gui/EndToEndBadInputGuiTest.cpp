@@ -1,0 +1,129 @@
+// The wizard window against what goes wrong on a user's machine: the
+// product already running, an install folder that cannot be written, a
+// setup that fails, a close while the setup runs. Each ends on its box or
+// page, and what was downloaded stays for the next try.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "gui/EndToEndGuiFixture.h"
+#include "platform/Process.h"
+#include "support/PrivateMounts.h"
+
+namespace fs = std::filesystem;
+using testsupport::EndToEndGuiTest;
+using testsupport::kFailurePage;
+using testsupport::kPackagePath;
+using testsupport::kRunMs;
+using testsupport::kUploadPath;
+using testsupport::Eventually;
+using testsupport::InOrder;
+using testsupport::ReadFile;
+using testsupport::WizardProcess;
+
+namespace {
+
+constexpr const char* kLocalPackage = "/QKDownloader/zembramorvanta_zembram/zembramorvanta_zembram_1.0.0.0.exe";
+
+// A process whose executable carries the product's file name.
+class FakeProduct {
+public:
+    explicit FakeProduct(const std::string& folder) {
+        const std::string path = folder + "/ZembraMorvanta.exe";
+        fs::create_directories(folder);
+        fs::copy_file("/bin/sleep", path, fs::copy_options::overwrite_existing);
+        platform::SpawnOptions options;
+        options.hidden = true;
+        pid_ = platform::SpawnProcess({path, "600"}, options);
+    }
+    ~FakeProduct() { End(); }
+    void End() {
+        if (pid_ <= 0) return;
+        platform::TerminateProcess(pid_);
+        platform::WaitForProcess(pid_, -1);
+        pid_ = -1;
+    }
+
+private:
+    pid_t pid_ = -1;
+};
+
+class EndToEndBadInputGuiTest : public EndToEndGuiTest {
+protected:
+    std::string LocalPackage() const { return sandbox_.workRoot() + kLocalPackage; }
+    // False when the variant could not be made.
+    bool ServePackage(const std::string& options) {
+        const std::string variant = testsupport::MakeDemoPackage(sandbox_.root().str() + "/variant", options);
+        if (!variant.empty()) server_.AddFile(kPackagePath, ReadFile(variant));
+        return !variant.empty();
+    }
+};
+
+TEST_F(EndToEndBadInputGuiTest, TheProductRunningStopsTheInstallUntilItEnds) {
+    FakeProduct product(sandbox_.root().str() + "/running");
+    auto wizard = OpenWizard();
+    ASSERT_TRUE(wizard->Click("install_btn"));
+    ASSERT_TRUE(wizard->DismissMessageBox()) << wizard->Log();
+    EXPECT_TRUE(wizard->WaitForLog("app is running")) << wizard->Log();
+    EXPECT_TRUE(server_.RecordsFor(kPackagePath).empty());
+
+    product.End();
+    StartInstall(*wizard);
+    EXPECT_EQ(wizard->WaitForExit(kRunMs), 0) << wizard->Log();
+    EXPECT_TRUE(fs::exists(InstalledProduct()));
+    EXPECT_TRUE(InOrder(AnalyticsOnceDelivered("E|Download|6.ProgramFinsh|First"),
+                        {"E|Other|FlowError|DL024", "E|Download|6.ProgramFinsh|First"}));
+}
+
+TEST_F(EndToEndBadInputGuiTest, AnInstallFolderOnAReadOnlyMountIsRefusedWithABox) {
+    // The wizard runs in a mount namespace of its own, where the program
+    // folder is a read-only file system.
+    const auto problem = testsupport::InPrivateMounts([&]() -> std::string {
+        const std::string programs = sandbox_.root().str() + "/programs";
+        if (!testsupport::MountTmpfs(programs, 1 << 20, true)) return "no read-only mount";
+        WizardProcess wizard(sandbox_);
+        if (wizard.WaitForWindow().empty() || !wizard.WaitForLog(" [Downloader config]: ")) return "no wizard";
+        if (!wizard.Click("install_btn") || !wizard.DismissMessageBox()) return "no box: " + wizard.Log();
+        if (!wizard.WaitForLog(" ShowMsgBox: 4", 10000)) return "not the invalid-path box: " + wizard.Log();
+        if (wizard.Log().find(" Tasks info") != std::string::npos) return "the download started";
+        if (!wizard.WindowVisible()) return "the wizard went away";
+        return "";
+    });
+    if (!problem) GTEST_SKIP() << "no private mounts here";
+    EXPECT_EQ(*problem, "");
+    EXPECT_TRUE(server_.RecordsFor(kPackagePath).empty());
+}
+
+TEST_F(EndToEndBadInputGuiTest, AFailingSetupEndsOnTheFailurePageWithoutStartingAnything) {
+    ASSERT_TRUE(ServePackage("--fail"));
+    auto wizard = OpenWizard();
+    StartInstall(*wizard);
+    ASSERT_TRUE(wizard->DismissMessageBox(kRunMs)) << wizard->Log();
+    ASSERT_TRUE(wizard->WaitForLog(" Enter fail page ")) << wizard->Log();
+    EXPECT_NE(wizard->Log().find(" Setup exited with code 5"), std::string::npos);
+    EXPECT_TRUE(wizard->WindowVisible()) << "the failure page stays for Try again";
+    EXPECT_FALSE(fs::exists(InstalledProduct()));
+    EXPECT_TRUE(wizard->Click("closebtn", kFailurePage));
+    EXPECT_EQ(wizard->WaitForExit(kRunMs), 0) << wizard->Log();
+}
+
+TEST_F(EndToEndBadInputGuiTest, ClosingWhileTheSetupRunsLetsTheSetupFinish) {
+    ASSERT_TRUE(ServePackage("--install-ms 8000"));
+    ReplyWith(R"({"Downloader_config": "2"})");
+    auto wizard = OpenWizard();
+    StartInstall(*wizard);
+    ASSERT_TRUE(wizard->WaitForLog(" [Start Install CmdLine]", kRunMs)) << wizard->Log();
+    ASSERT_TRUE(wizard->WaitForLog(" Progress shown: 91")) << wizard->Log();
+    ASSERT_TRUE(wizard->CloseFromDesktop());
+    EXPECT_EQ(wizard->WaitForExit(kRunMs), 0) << wizard->Log();
+
+    const auto uploads = server_.WaitForRecords(kUploadPath, 1, kRunMs);
+    ASSERT_EQ(uploads.size(), 1u);
+    EXPECT_EQ(uploads[0].json["form"]["catalogue"]["value"].asString(), "close03");
+    // The program ended only after the setup it started: the product is in
+    // place, and the package it no longer needs is gone.
+    EXPECT_TRUE(fs::exists(InstalledProduct())) << wizard->Log();
+    EXPECT_FALSE(fs::exists(LocalPackage()));
+}
+
+}  // namespace
