@@ -6,9 +6,11 @@
 
 #include "Common/HeadlessInstallWindow.h"
 #include "Common/install_ui_mainwnd/InstallUIMainWnd.h"
+#include "Common/install_ui_mainwnd/MessageBoxWnd.h"
 #include "LanguageTexts.h"
+#include "platform/Process.h"
+#include "reportsdk/WebLog.h"
 #include "uitoolkit/window/MessageLoop.h"
-#include "uitoolkit/window/PlainMessageBox.h"
 
 namespace {
 
@@ -49,6 +51,13 @@ bool WindowWizardHost::RunWizard(const std::string& windowClassName) {
     if (!StartLoop()) return false;
     InstallUIMainWnd::Options options;
     options.windowClassName = windowClassName;
+    // The resend process starts once this one has let go of its window
+    // beacon and instance lock (WaitForAllThreadExit); started earlier it
+    // would take this run for a wizard still open and end at once.
+    options.services.windowGone = [this] {
+        ReleaseReportObj();
+        resendDue_ = true;
+    };
     window_ = std::make_unique<InstallUIMainWnd>(std::move(options));
     if (!window_->CreateHostWindow(nullptr, "Zembra Morvanta", kWizardStyle, 0, 0, 0, kCreateWidth, kCreateHeight)) {
         window_.reset();
@@ -67,12 +76,12 @@ void WindowWizardHost::ShowExistingWizard() {
 }
 
 void WindowWizardHost::WaitForAllThreadExit() {
+    if (resendDue_ && !ResendProcess::Launch(platform::CurrentExecutablePath()))
+        LOG(INFO) << " The resend process cannot be started";
     if (window_) window_->WaitForAllThreadExit();
 }
 
 void WindowWizardHost::ShowNotSupportSystemBox() {
     if (!StartLoop()) return;
-    const std::string text = FuntionImpl::GetLanguageText("message_page", "NotSupportSystemDesText",
-                                                          FuntionImpl::GetLanguageByLocalSystem());
-    ZembraUI::ShowPlainMessageBox("Zembra Morvanta", text);
+    ::ShowNotSupportSystemBox(FuntionImpl::GetLanguageByLocalSystem());
 }

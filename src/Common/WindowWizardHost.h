@@ -3,6 +3,7 @@
 // wizard window InstallUIMainWnd, and runs the loop until the window posts
 // quit. The window object stays until the host goes (and for good when a
 // thread of it was still running at exit).
+#include <atomic>
 #include <memory>
 
 #include "Common/wWndMain.h"
@@ -32,4 +33,5 @@ private:
     std::unique_ptr<ZembraUI::CMessageLoop> loop_;
     std::unique_ptr<InstallUIMainWnd> window_;
     std::atomic<InstallUIMainWnd*> shown_{nullptr};
+    bool resendDue_ = false;
 };

@@ -13,9 +13,11 @@
 #include "SingleUserLog.h"
 #include "gui/GuiTest.h"
 #include "platform/EmbeddedResources.h"
+#include "platform/RegistryStore.h"
 #include "support/DemoPackage.h"
 #include "support/DevServer.h"
 #include "support/InstallerSandbox.h"
+#include "support/LogCapture.h"
 #include "support/TempDir.h"
 #include "uitoolkit/controls/CheckBoxUI.h"
 #include "uitoolkit/controls/TabLayoutUI.h"
@@ -57,15 +59,18 @@ protected:
     }
 
     // The program's window with boxes, product start and links answered here.
-    std::unique_ptr<InstallUIMainWnd> Open(const std::function<void(LabelList&)>& changeLabels = {}) {
+    std::unique_ptr<InstallUIMainWnd> Open(const std::function<void(LabelList&)>& changeLabels = {},
+                                           bool skinnedBoxes = false) {
         InstallUIMainWnd::Options options;
         if (changeLabels) changeLabels(options.labels);
         options.installRoot = sandbox_.root().str() + "/programs/Zembra";
         InstallUIMainWnd::Services& services = options.services;
-        services.messageBox = [this](InstallUIMainWnd&, EnumMsgType kind, const std::string&) {
-            boxes_.push_back(kind);
-            return answer_;
-        };
+        if (!skinnedBoxes) {
+            services.messageBox = [this](InstallUIMainWnd&, EnumMsgType kind, const std::string&) {
+                boxes_.push_back(kind);
+                return answer_;
+            };
+        }
         services.plainBox = [](const std::string&) {};
         services.startProduct = [this](const std::string& path, int) {
             startedProduct_ = path;
@@ -142,21 +147,39 @@ TEST_F(WizardWindowGuiTest, StartsInTheLocalesLanguage) {
     EXPECT_NE(french, FuntionImpl::GetLanguageText("install_page", "install_btn", English));
     EXPECT_EQ(Control(*window, "install_btn")->Text(), french);
     EXPECT_EQ(window->ClientSize(), (ZembraUI::UISize{650, 360}));
+    // The first start on this machine leaves its marker.
+    EXPECT_EQ(platform::RegistryStore::ReadString(platform::RegistryHive::LocalMachine,
+                                                  "SOFTWARE\\Quenrick\\Downloader2.5.0", "GA_PC"),
+              "1");
 }
 
 TEST_F(WizardWindowGuiTest, DisagreeingToTheLicenceKeepsTheSettingPage) {
-    auto window = Open([](LabelList& labels) {
-        for (auto& [name, text] : labels)
-            if (name == "ChooseLicense") text = "0";
-    });
+    auto window = Open(
+        [](LabelList& labels) {
+            for (auto& [name, text] : labels)
+                if (name == "ChooseLicense") text = "0";
+        },
+        true);
     ASSERT_NE(window, nullptr);
+    testsupport::LogCapture log;
     auto* consent = dynamic_cast<ZembraUI::CCheckBoxUI*>(Control(*window, "license_checkbox"));
     ASSERT_NE(consent, nullptr);
     ASSERT_FALSE(consent->Checked());
-    answer_ = 2;
-    ASSERT_TRUE(Click(*window, "install_btn"));
-    ASSERT_TRUE(PumpUntil([&] { return !boxes_.empty(); }));
-    EXPECT_EQ(boxes_, std::vector<EnumMsgType>{MsgAgree});
+    // The consent box (500 x 190) opens centred on the wizard; its No
+    // button is the right one of the button row.
+    const ZembraUI::UIRect wizard = window->ScreenRect();
+    const int noX = wizard.left + (wizard.Width() - 500) / 2 + 396;
+    const int noY = wizard.top + (wizard.Height() - 190) / 2 + 158;
+    ASSERT_TRUE(StartClick(*window, "install_btn"));
+    ASSERT_TRUE(display_.FinishBackground());
+    ASSERT_TRUE(display_.XdotoolInBackground(
+        {"sleep", "1", "mousemove", "--sync", std::to_string(noX), std::to_string(noY), "click", "1"}));
+    // The click on install_btn runs the box's own loop until it is answered.
+    PumpUntil([] { return false; }, 2500);
+    ASSERT_TRUE(display_.FinishBackground());
+    ASSERT_TRUE(PumpUntil([&] { return log.Contains("not agree Privacy Policy and User License Agreement"); }));
+    EXPECT_TRUE(log.Contains(" ShowMsgBox: 14"));
+    EXPECT_TRUE(window->IsEnabled()) << "the box gave its owner back";
     EXPECT_FALSE(consent->Checked());
     EXPECT_EQ(Page(*window, "main_tablayout"), 0);
     EXPECT_EQ(Page(*window, "page_layout"), 0);

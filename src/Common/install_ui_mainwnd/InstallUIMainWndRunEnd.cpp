@@ -1,8 +1,6 @@
 // The wizard window at the end of a run: the worker's end messages, the
 // failure and finish pages, "Try again", the product start, message boxes
 // and closing.
-#include <SDL2/SDL.h>
-
 #include <filesystem>
 
 #include <easylogging++.h>
@@ -10,6 +8,7 @@
 #include "Common/install_ui_mainwnd/AlientWnd.h"
 #include "Common/install_ui_mainwnd/CustomMessages.h"
 #include "Common/install_ui_mainwnd/InstallUIMainWnd.h"
+#include "Common/install_ui_mainwnd/MessageBoxWnd.h"
 #include "Common/install_ui_mainwnd/TimerQueue.h"
 #include "DownLoadImpl.h"
 #include "DownloadSource.h"
@@ -256,18 +255,8 @@ int InstallUIMainWnd::ShowMessageBox(EnumMsgType kind, const std::string& text) 
     return ShowSkinnedBox(kind, text);
 }
 
-// A two-button system box until the skinned box is in.
 int InstallUIMainWnd::ShowSkinnedBox(EnumMsgType kind, const std::string& text) {
-    const SDL_MessageBoxButtonData buttons[] = {
-        {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "OK"},
-        {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 2, "Cancel"},
-    };
-    const std::string message = text.empty() ? "Zembra Morvanta (" + std::to_string(kind) + ")" : text;
-    const SDL_MessageBoxData box{SDL_MESSAGEBOX_INFORMATION, NativeWindow(), "Zembra Morvanta", message.c_str(), 2,
-                                 buttons, nullptr};
-    int answer = 2;
-    if (SDL_ShowMessageBox(&box, &answer) != 0) LOG(INFO) << " The message box cannot be shown: " << SDL_GetError();
-    return answer == 1 ? 1 : 2;
+    return MessageBoxWnd::ShowModal(this, kind, currentLanguage_, text);
 }
 
 // --- closing -------------------------------------------------------------------------------------
