@@ -80,7 +80,7 @@ TEST_F(EndToEndBadInputGuiTest, AnInstallFolderOnAReadOnlyMountIsRefusedWithABox
     // folder is a read-only file system.
     const auto problem = testsupport::InPrivateMounts([&]() -> std::string {
         const std::string programs = sandbox_.root().str() + "/programs";
-        if (!testsupport::MountTmpfs(programs, 1 << 20, true)) return "no read-only mount";
+        if (!testsupport::MountTmpfs(programs, 64 << 20, true)) return "no read-only mount";
         WizardProcess wizard(sandbox_);
         if (wizard.WaitForWindow().empty() || !wizard.WaitForLog(" [Downloader config]: ")) return "no wizard";
         if (!wizard.Click("install_btn") || !wizard.DismissMessageBox()) return "no box: " + wizard.Log();
