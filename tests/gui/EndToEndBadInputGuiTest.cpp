@@ -23,8 +23,6 @@ using testsupport::WizardProcess;
 
 namespace {
 
-constexpr const char* kLocalPackage = "/QKDownloader/zembramorvanta_zembram/zembramorvanta_zembram_1.0.0.0.exe";
-
 // A process whose executable carries the product's file name.
 class FakeProduct {
 public:
@@ -50,7 +48,6 @@ private:
 
 class EndToEndBadInputGuiTest : public EndToEndGuiTest {
 protected:
-    std::string LocalPackage() const { return sandbox_.workRoot() + kLocalPackage; }
     // False when the variant could not be made.
     bool ServePackage(const std::string& options) {
         const std::string variant = testsupport::MakeDemoPackage(sandbox_.root().str() + "/variant", options);

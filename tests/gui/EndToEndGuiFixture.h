@@ -44,6 +44,10 @@ protected:
         return server_.SetRule(R"({"path": ")" + std::string(kPackagePath) +
                                R"(", "rateBytesPerSecond": )" + std::to_string(bytesPerSecond) + "}");
     }
+    // The downloaded package in the work folder.
+    std::string LocalPackage() const {
+        return sandbox_.workRoot() + "/QKDownloader/zembramorvanta_zembram/zembramorvanta_zembram_1.0.0.0.exe";
+    }
     std::string InstalledProduct() const {
         return sandbox_.root().str() + "/programs/Zembra/Zembra Morvanta/ZembraMorvanta.exe";
     }

@@ -94,8 +94,7 @@ TEST_F(EndToEndGuiTest, ClosingWhileDownloadingUploadsTheLogAsClose02) {
     ASSERT_EQ(uploads.size(), 1u) << server_.Output();
     EXPECT_EQ(uploads[0].json["form"]["catalogue"]["value"].asString(), "close02");
     // What came in stays, with the task file that lets the next run resume it.
-    const std::string package = sandbox_.workRoot() + "/QKDownloader/zembramorvanta_zembram/zembramorvanta_zembram_1.0.0.0.exe";
-    EXPECT_TRUE(fs::exists(package + ".xml")) << wizard->Log();
+    EXPECT_TRUE(fs::exists(LocalPackage() + ".xml")) << wizard->Log();
     EXPECT_TRUE(InOrder(AnalyticsOnceDelivered("E|CrashRate|Close|close02"),
                         {"C|CloseDownloader|Close|ClosePosition=", "E|CrashRate|Close|close02"}));
 }

@@ -56,6 +56,15 @@ bool NearColour(std::uint32_t pixel, std::uint32_t colour) {
     return true;
 }
 
+// Moves the pointer onto the centre of rect in window and clicks.
+bool ClickCentre(const std::string& window, const std::optional<ZembraUI::UIRect>& rect) {
+    if (!rect) return false;
+    const int x = (rect->left + rect->right) / 2;
+    const int y = (rect->top + rect->bottom) / 2;
+    return Xdotool({"mousemove", "--sync", "--window", window, std::to_string(x), std::to_string(y), "click", "1"})
+        .has_value();
+}
+
 bool OpenEmbeddedSkin() {
     static const bool open = [] {
         const auto archive = platform::EmbeddedSkinArchive();
@@ -142,14 +151,20 @@ std::vector<std::string> FindWindows(const std::string& title) {
     return windows;
 }
 
-std::string WizardProcess::WaitForWindow(int timeoutMs) {
+std::string WaitForWindowTitled(const std::string& title, int timeoutMs) {
+    std::string found;
     Eventually(
-        [this] {
-            const auto windows = FindWindows(kWizardTitle);
-            window_ = windows.empty() ? "" : windows.front();
-            return !window_.empty();
+        [&] {
+            const auto windows = FindWindows(title);
+            found = windows.empty() ? "" : windows.front();
+            return !found.empty();
         },
         timeoutMs);
+    return found;
+}
+
+std::string WizardProcess::WaitForWindow(int timeoutMs) {
+    window_ = WaitForWindowTitled(kWizardTitle, timeoutMs);
     return window_;
 }
 
@@ -165,29 +180,12 @@ std::optional<ZembraUI::UIPoint> WizardProcess::WindowOrigin() const {
 }
 
 bool WizardProcess::Click(const std::string& control, WizardPage page) const {
-    const auto rect = WizardControlRect(control, page);
-    if (!rect || window_.empty()) return false;
-    const int x = (rect->left + rect->right) / 2;
-    const int y = (rect->top + rect->bottom) / 2;
-    return Xdotool({"mousemove", "--sync", "--window", window_, std::to_string(x), std::to_string(y), "click", "1"})
-        .has_value();
+    return !window_.empty() && ClickCentre(window_, WizardControlRect(control, page));
 }
 
 bool WizardProcess::DismissMessageBox(int timeoutMs) const {
-    std::string box;
-    const bool shown = Eventually(
-        [&] {
-            const auto boxes = FindWindows("^MSGUIDemo$");
-            box = boxes.empty() ? "" : boxes.front();
-            return !box.empty();
-        },
-        timeoutMs);
-    const auto rect = MessageBoxControlRect("closebtn");
-    if (!shown || !rect) return false;
-    const int x = (rect->left + rect->right) / 2;
-    const int y = (rect->top + rect->bottom) / 2;
-    return Xdotool({"mousemove", "--sync", "--window", box, std::to_string(x), std::to_string(y), "click", "1"})
-        .has_value();
+    const std::string box = WaitForWindowTitled("^MSGUIDemo$", timeoutMs);
+    return !box.empty() && ClickCentre(box, MessageBoxControlRect("closebtn"));
 }
 
 bool WizardProcess::CloseFromDesktop() const {

@@ -80,8 +80,10 @@ private:
     std::string outputPath_;
 };
 
-// Finds visible windows titled exactly title; their X ids.
+// Visible windows whose title matches the pattern title; their X ids.
 std::vector<std::string> FindWindows(const std::string& title);
+// The first such window to show within timeoutMs; "" when none did.
+std::string WaitForWindowTitled(const std::string& title, int timeoutMs);
 
 // Polls done every 50 ms until it holds; false after timeoutMs. For
 // conditions only another process can change.
