@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "gui/EndToEndGuiFixture.h"
 #include "platform/Process.h"
@@ -89,6 +90,32 @@ TEST_F(EndToEndBadInputGuiTest, AnInstallFolderOnAReadOnlyMountIsRefusedWithABox
     if (!problem) GTEST_SKIP() << "no private mounts here";
     EXPECT_EQ(*problem, "");
     EXPECT_TRUE(server_.RecordsFor(kPackagePath).empty());
+}
+
+TEST_F(EndToEndBadInputGuiTest, ADiskFillingUpMidDownloadCannotTakeThePackagesRoom) {
+    ThrottlePackage(1 << 20);
+    // The work folder is a small file system of its own, which another
+    // program fills while the package comes in.
+    const auto problem = testsupport::InPrivateMounts([&]() -> std::string {
+        const std::string work = sandbox_.workRoot();
+        if (!testsupport::MountTmpfs(work, 24 << 20)) return "no mount";
+        WizardProcess wizard(sandbox_);
+        if (wizard.WaitForWindow().empty() || !wizard.WaitForLog(" [Downloader config]: ")) return "no wizard";
+        if (!wizard.Click("install_btn") || !wizard.WaitForLog(" Tasks info, download begin", kRunMs))
+            return "no download: " + wizard.Log();
+        std::ofstream filler(work + "/filler", std::ios::binary);
+        const std::string block(1 << 20, 'x');
+        while (filler.write(block.data(), block.size())) {}
+        filler.close();
+        if (fs::space(work).available >= (1 << 20)) return "the disk did not fill up";
+        // The package's room was taken before its first byte came.
+        if (wizard.WaitForExit(kRunMs) != 0) return "no end: " + wizard.Log();
+        if (wizard.Log().find(" Enter fail page ") != std::string::npos) return "failed: " + wizard.Log();
+        return "";
+    });
+    if (!problem) GTEST_SKIP() << "no private mounts here";
+    EXPECT_EQ(*problem, "");
+    EXPECT_TRUE(fs::exists(InstalledProduct()));
 }
 
 TEST_F(EndToEndBadInputGuiTest, AFailingSetupEndsOnTheFailurePageWithoutStartingAnything) {
