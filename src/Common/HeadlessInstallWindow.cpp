@@ -193,12 +193,12 @@ void HeadlessInstallWindow::ClickControl(const std::string& controlName) {
     if (controlName == "start_app" && outcome_ == Outcome::Installed && options_.startProduct) LaunchProduct();
 }
 
-// FIXME: the wizard's product start (splash, search through the install
-// folder) comes with the window; without it the product is looked for
-// directly in the install folder.
+// Without a window there is no splash: the product starts directly.
 void HeadlessInstallWindow::LaunchProduct() {
-    const std::string product = GetInstallDir() + "/" + configuration_.Process_name;
-    if (FuntionImpl::StartTargetMainExe("\"" + product + "\"", true) == 0)
+    const std::string product = InstallUIMainWnd::FindProductExe(GetInstallDir(), configuration_.Process_name);
+    if (product.empty())
+        Print("[install] " + configuration_.Process_name + " is not in " + GetInstallDir());
+    else if (FuntionImpl::StartTargetMainExe("\"" + product + "\"", true) == 0)
         Print("[install] started " + product);
     else
         Print("[install] could not start " + product);

@@ -52,6 +52,7 @@ public:
     Result HandleCustomMessage(unsigned message, std::uintptr_t wParam, std::intptr_t, bool& handled) override {
         if (message != WindowMessage::kTimer) return 0;
         if (int(wParam) == BannerCarousel::kFrameTimer) ++frameTicks;
+        if (int(wParam) == BannerCarousel::kNextBannerTimer) ++nextBannerTicks;
         handled = carousel.OnTimer(int(wParam));
         return 0;
     }
@@ -71,6 +72,7 @@ public:
     }
 
     int frameTicks = 0;
+    int nextBannerTicks = 0;
 
 private:
     WindowTimers timers_;
@@ -226,6 +228,10 @@ TEST_F(BannerCarouselGuiTest, TheTimerSlidesFrameByFrameAndADotClickSlidesBackTo
     // After the last picture the tick goes back to the first; the end of the run stops it.
     window.carousel.OnTimer(BannerCarousel::kNextBannerTimer);
     ASSERT_TRUE(SlideDone(window, 1));
+    // Three strips slid over, the frames of the last one alone stay cached:
+    // five pictures, the first frame, ten strips of two, 26 frames.
+    const std::size_t picture = std::size_t(BannerCarousel::kBannerWidth) * BannerCarousel::kBannerHeight * 4;
+    EXPECT_LT(window.PaintManager().ImageCacheBytes(), (5 + 1 + 20 + 26 + 1) * picture);
     window.carousel.Stop();
     window.carousel.OnTimer(BannerCarousel::kNextBannerTimer);
     EXPECT_EQ(window.carousel.BannerIndex(), 1);
@@ -240,7 +246,8 @@ TEST_F(BannerCarouselGuiTest, OneBuiltInPictureStartsNoTimerAndNeverSlides) {
         if (entry.path().filename() != "skin") fs::create_symlink(entry.path(), skin / entry.path().filename());
     }
     for (const auto& entry : fs::directory_iterator(source / "skin")) {
-        if (entry.path().filename() != "anima") fs::create_symlink(entry.path(), skin / "skin" / entry.path().filename());
+        const fs::path name = entry.path().filename();
+        if (name != "anima") fs::create_symlink(entry.path(), skin / "skin" / name);
     }
     fs::create_symlink(source / "skin" / "anima" / "1.png", skin / "skin" / "anima" / "1.png");
     UseSkin(skin.string());
@@ -255,6 +262,7 @@ TEST_F(BannerCarouselGuiTest, OneBuiltInPictureStartsNoTimerAndNeverSlides) {
     fakeNow_ = CMessageLoop::SteadyMilliseconds();
     *fakeNow_ += 8000;
     for (int turn = 0; turn < 10; ++turn) loop_->PumpOnce(0);
+    EXPECT_EQ(window.nextBannerTicks, 0);
     EXPECT_EQ(window.frameTicks, 0);
     EXPECT_EQ(window.carousel.BannerIndex(), 1);
     EXPECT_EQ(window.Find("image_play")->BkImage(), "FirstFrame");

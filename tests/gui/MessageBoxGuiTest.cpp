@@ -11,6 +11,7 @@
 #include "gui/GuiTest.h"
 #include "platform/EmbeddedResources.h"
 #include "support/TempDir.h"
+#include "support/WizardPictures.h"
 #include "uitoolkit/controls/ControlUI.h"
 #include "uitoolkit/markup/SkinArchive.h"
 #include "uitoolkit/text/RichTextParser.h"
@@ -256,14 +257,7 @@ TEST_F(MessageBoxGuiTest, EveryKindDrawsItsTextInEveryCheckedScript) {
                 EXPECT_EQ(cairo_surface_write_to_png(picture, name.c_str()), CAIRO_STATUS_SUCCESS);
             }
             if (kind == MsgCloseNow) continue;  // a box without texts
-            const UIRect text = Control(*box, "msg_describe")->Pos();
-            const auto* pixels = reinterpret_cast<const std::uint32_t*>(cairo_image_surface_get_data(picture));
-            const int stride = cairo_image_surface_get_stride(picture) / 4;
-            int ink = 0;
-            for (int y = text.top; y < text.bottom; ++y) {
-                for (int x = text.left; x < text.right; ++x) ink += (pixels[y * stride + x] & 0xFF) < 0x80;
-            }
-            EXPECT_GT(ink, 100);
+            EXPECT_GT(testsupport::InkIn(picture, Control(*box, "msg_describe")->Pos()), 100);
         }
     }
 }

@@ -3,11 +3,11 @@
 // shows, or at once (after telling the user) when the product cannot start.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 
 #include "Common/install_ui_mainwnd/AlientWnd.h"
 #include "gui/GuiTest.h"
@@ -75,6 +75,27 @@ TEST_F(SplashGuiTest, AProductThatCannotStartIsReportedAndEndsTheSplashAtOnce) {
     EXPECT_EQ(splash.ShowModal(), CAlientWnd::kProductNotStarted);
     EXPECT_NE(noticeShown.find("shortcut"), std::string::npos) << noticeShown;
     EXPECT_FALSE(splash.EndedByProductWindow());
+}
+
+}  // namespace
+
+namespace {
+
+// Without a message loop no splash can be made: the product still starts.
+TEST(SplashWithoutWindowTest, StartsTheProductAnyway) {
+    const fs::path folder = fs::temp_directory_path() / ("zembra-nosplash-" + std::to_string(::getpid()));
+    fs::create_directories(folder);
+    const fs::path product = folder / "ZembraMorvanta";
+    const fs::path marker = folder / "started";
+    std::ofstream(product) << "#!/bin/sh\ntouch '" << marker.string() << "'\n";
+    fs::permissions(product, fs::perms::owner_all);
+
+    CAlientWnd splash(0, "\"" + product.string() + "\"", "1.0", "Zembra Morvanta", 3, English);
+    EXPECT_EQ(splash.ShowModal(), CAlientWnd::kProductStarted);
+    // The product runs on its own; give it a while to leave its mark.
+    for (int i = 0; i < 200 && !fs::exists(marker); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_TRUE(fs::exists(marker));
+    fs::remove_all(folder);
 }
 
 }  // namespace

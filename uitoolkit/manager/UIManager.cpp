@@ -711,6 +711,8 @@ void CUIManager::RemoveAllImages() {
     missingImages_.clear();
 }
 
+bool CUIManager::RemoveImage(const std::string& name) { return images_.erase(name) != 0; }
+
 std::size_t CUIManager::ImageCacheBytes() const {
     std::size_t bytes = 0;
     for (const auto& [name, image] : images_) bytes += image->pixels.size() * sizeof(std::uint32_t);

@@ -142,6 +142,8 @@ public:
     // Forgets every cached picture, the ones found missing included: controls
     // load theirs again at their next paint, drawn pictures must be added again.
     void RemoveAllImages();
+    // Forgets one cached picture; false when none has that name.
+    bool RemoveImage(const std::string& name);
     // Bytes of pixels the cache holds (drawn and loaded pictures).
     std::size_t ImageCacheBytes() const;
 

@@ -70,7 +70,11 @@ std::string CAlientWnd::WaitingFrameName(unsigned counter) {
 }
 
 int CAlientWnd::ShowModal() {
-    if (!CreateHostWindow(nullptr, productName_, 0, 0, 0, 0, 600, 400)) return kProductNotStarted;
+    if (!CreateHostWindow(nullptr, productName_, 0, 0, 0, 0, 600, 400)) {
+        // Without its splash the product is still started, only without the wait.
+        LOG(INFO) << " Splash not shown, the product starts without it";
+        return StartOrReport() ? kProductStarted : kProductNotStarted;
+    }
     CenterWindowOnOwner();
     return RunModal();
 }
@@ -114,15 +118,21 @@ void CAlientWnd::ShowNextWaitingFrame() {
 
 // The start thread: it touches no control and ends the splash by posting its close.
 void CAlientWnd::StartProduct() {
-    if (FuntionImpl::StartTargetMainExe(exePath_, adminFlag_ != 0) != 0) {
-        FlowError::ReportFlowError(FlowError::kProductStartFailed);
-        Notice()(FuntionImpl::GetLanguageText("message_page", "ClickShortcutToLaunchText", language_));
+    if (!StartOrReport()) {
         PostToWindow(ZembraUI::WindowMessage::kClose, kProductNotStarted);
         return;
     }
     endedByWindow_ = WaitForProductWindow();
     LOG(INFO) << " Splash ends: " << (endedByWindow_ ? "product window shown" : "time up");
     PostToWindow(ZembraUI::WindowMessage::kClose, kProductStarted);
+}
+
+// A failed start is counted and the user is asked to use the shortcut.
+bool CAlientWnd::StartOrReport() {
+    if (FuntionImpl::StartTargetMainExe(exePath_, adminFlag_ != 0) == 0) return true;
+    FlowError::ReportFlowError(FlowError::kProductStartFailed);
+    Notice()(FuntionImpl::GetLanguageText("message_page", "ClickShortcutToLaunchText", language_));
+    return false;
 }
 
 bool CAlientWnd::WaitForProductWindow() {

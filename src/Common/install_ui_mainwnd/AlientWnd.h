@@ -28,7 +28,8 @@ public:
     using FailureNotice = void (*)(const std::string& text);
     static void SetFailureNotice(FailureNotice notice);
 
-    CAlientWnd(int adminFlag, std::string exePath, std::string version, std::string productName, int gifDuration, EnumLanguage language);
+    CAlientWnd(int adminFlag, std::string exePath, std::string version, std::string productName, int gifDuration,
+               EnumLanguage language);
     ~CAlientWnd() override;
     // Runs the splash modally until the product started (and gifDuration seconds passed) or failed; answers the close code.
     int ShowModal();
@@ -53,6 +54,7 @@ public:
 
 private:
     void StartProduct();
+    bool StartOrReport();
     // Waits up to gifDuration seconds for the product's window; true when it showed.
     bool WaitForProductWindow();
     void ShowNextWaitingFrame();

@@ -21,7 +21,8 @@ constexpr char kFirstFrame[] = "FirstFrame";
 // 11 points on a 96 dpi screen.
 constexpr int kTextPixels = 15;
 constexpr std::uint32_t kWhite = 0xFFFFFFFF;
-constexpr std::uint32_t kWhiteTextSoftware = 10;
+// The product whose banners take white texts.
+constexpr int kWhiteTextSoftwareId = 10;
 
 std::string Formatted(const std::string& pattern, int number) {
     const std::size_t at = pattern.find("%d");
@@ -121,6 +122,7 @@ int CAnima::HorizontalMoveAnimaInit(const std::string& prefix, const std::string
     slide_.reset();
     stripsMade_ = 0;
     framesMade_.clear();
+    frameStrip_.clear();
 
     const bool downloaded = !prefix.empty();
     const std::string pattern = downloaded ? prefix + "%d" + suffix : kBuiltInPattern;
@@ -224,7 +226,7 @@ ZembraUI::LoadedImage CAnima::Composed(const Picture& picture) {
 
 void CAnima::DrawTexts(cairo_t* cr, int textIndex) {
     using namespace ZembraUI::TextStyle;
-    const std::uint32_t colour = settings_.softwareId == int(kWhiteTextSoftware) ? kWhite : 0xFF4A4A4A;
+    const std::uint32_t colour = settings_.softwareId == kWhiteTextSoftwareId ? kWhite : 0xFF4A4A4A;
     ZembraUI::FontInfo font;
     font.face = FontForLanguage(settings_.language);
     font.size = kTextPixels;
@@ -289,6 +291,13 @@ void CAnima::ShowFrame(int frame) {
 std::string CAnima::FrameFor(const std::string& strip, int offset) {
     const int step = std::max(settings_.width / kFramesPerSlide, 1);
     const std::string name = FrameName(strip, offset / step);
+    // Only the frames of the strip in use stay cached: all of them would
+    // take 26 frames per strip, some 200 MiB for five banners.
+    if (strip != frameStrip_) {
+        for (const std::string& old : framesMade_) manager_.RemoveImage(old);
+        framesMade_.clear();
+        frameStrip_ = strip;
+    }
     if (!framesMade_.insert(name).second) return name;
     ZembraUI::LoadedImage frame = WhiteImage(settings_.width, settings_.height);
     // A strip that could not be made leaves the frame white.

@@ -102,7 +102,8 @@ private:
     std::vector<std::string> extraTexts_;
     ZembraUI::CTextRenderer textRenderer_;
     std::optional<SlideState> slide_;
-    // Frames registered since the last init (the cache is emptied before a new one).
+    // The frames registered of the strip in use (the cache is emptied before a new init).
+    std::string frameStrip_;
     std::set<std::string> framesMade_;
     int stripsMade_ = 0;
 };

@@ -44,6 +44,13 @@ void BannerCarousel::Start(EnumLanguage language, int softwareId) {
     settings.height = kBannerHeight;
     settings.language = language;
     settings.softwareId = softwareId;
+    if (animation_) {
+        // Started again (another try): the pictures are made afresh, in
+        // today's language.
+        animation_->FinishSlide();
+        timers_.KillTimer(kFrameTimer);
+        manager_.RemoveAllImages();
+    }
     animation_ = std::make_unique<CAnima>(manager_, banner, settings);
     if (remoteArrived_) {
         animation_->Init(remotePrefix_, remoteSuffix_);

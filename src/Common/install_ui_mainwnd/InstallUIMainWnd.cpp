@@ -102,7 +102,10 @@ InstallUIMainWnd::InstallUIMainWnd(Options options)
       controller_(*this, *this, *this, analytics_),
       carousel_(PaintManager(), *this) {}
 
-InstallUIMainWnd::~InstallUIMainWnd() { closing_ = true; }
+InstallUIMainWnd::~InstallUIMainWnd() {
+    closing_ = true;
+    CSingleUserLog::GetInstance().SetMainWindowSource({}, {});
+}
 
 std::string InstallUIMainWnd::WindowClassName() const {
     return options_.windowClassName.empty() ? kDefaultClassName : options_.windowClassName;
@@ -128,6 +131,13 @@ void InstallUIMainWnd::InitWindow() {
     pages_.PrepareStartPage(start);
 
     configuration_.LoadFromLayout(labels_, false);
+    // Analytics name the product version and the wizard's language from here
+    // on. The logger keeps the first version it reads, which is this one; it
+    // is copied because the configuration's lock is held while a query
+    // sends its own analytics.
+    CSingleUserLog::GetInstance().SetMainWindowSource(
+        [version = configuration_.Software_version] { return version; },
+        [this] { return FuntionImpl::GetWebLanguageCode(currentLanguage_); });
     if (start.newLicenceScheme) {
         configuration_.SetDefaultLinks(labels_.LabelText("DefaultLicense").value_or(""),
                                        labels_.LabelText("DefaultPrivacy").value_or(""));

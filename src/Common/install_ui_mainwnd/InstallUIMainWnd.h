@@ -167,6 +167,9 @@ public:
     // Logs the user's proxy settings; 3 bypass list, 2 proxy, 1
     // auto-configuration address, 0 none.
     static int GetIEProxyConfig();
+    // The product's executable processName in installDir or, first found
+    // depth first, in a folder below it; "" when there is none.
+    static std::string FindProductExe(const std::string& installDir, const std::string& processName);
     // Hands the wizard's language to the installed product; true when the
     // value was written.
     static bool WriteProductLanguage(int downloaderId, EnumLanguage language, const std::string& softwareName);

@@ -212,13 +212,16 @@ void InstallUIMainWnd::ShowLaunchSplash(const std::string& quotedPath) {
 }
 
 std::string InstallUIMainWnd::GetProductExePath() const {
-    const std::string dir = Trimmed(GetInstallDir()) + "/";
     if (const_cast<CConfigure&>(configuration_).GetLoadState() != CConfigure::LoadStateLoaded) return "";
-    const std::string& name = configuration_.Process_name;
-    if (name.empty()) return "";
+    return FindProductExe(GetInstallDir(), configuration_.Process_name);
+}
+
+std::string InstallUIMainWnd::FindProductExe(const std::string& installDir, const std::string& processName) {
+    const std::string dir = Trimmed(installDir) + "/";
+    if (processName.empty()) return "";
     std::error_code error;
-    if (fs::is_regular_file(dir + name, error)) return dir + name;
-    return FindBelow(dir, name);
+    if (fs::is_regular_file(dir + processName, error)) return dir + processName;
+    return FindBelow(dir, processName);
 }
 
 // --- the failure advice link ---------------------------------------------------------------

@@ -155,6 +155,9 @@ void InstallWizardPages::OnLanguageSelected(int index) {
 }
 
 void InstallWizardPages::ApplyLanguage() {
+    // Text is shaped for the language, so Han characters take the Japanese,
+    // Chinese or Korean faces their readers expect.
+    manager_.TextRenderer().SetLanguage(TextLanguageTagOf(currentLanguage_));
     ShowLicenceText();
     ZembraUI::CMarkupDoc chosen;
     ZembraUI::CMarkupDoc english;

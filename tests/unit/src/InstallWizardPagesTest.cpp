@@ -12,6 +12,7 @@
 #include "platform/EmbeddedResources.h"
 #include "SessionLocale.h"
 #include "support/TempDir.h"
+#include "support/WizardPictures.h"
 #include "uitoolkit/controls/ComboUI.h"
 #include "uitoolkit/controls/ControlUI.h"
 #include "uitoolkit/controls/EditUI.h"
@@ -75,21 +76,6 @@ protected:
     std::vector<WizardAction> actions_;
 };
 
-// Every install_page key of the language's file that names a control, with
-// its text; the three format texts are filled in and left out here.
-std::vector<std::pair<std::string, std::string>> ControlTexts(ZembraUI::CUIManager& manager, EnumLanguage language) {
-    ZembraUI::CMarkupDoc document;
-    EXPECT_TRUE(document.LoadFromFile(std::string("language\\") + LanguageFileOf(language)));
-    std::vector<std::pair<std::string, std::string>> texts;
-    const auto page = FuntionImpl::LanguageGroupIn(document, "install_page");
-    for (auto label = page.GetChild(); label.IsValid(); label = label.GetSibling()) {
-        const std::string key = label.GetAttributeValue("name");
-        if (key == "install_label" || key == "space_need" || key == "space_free") continue;
-        if (manager.ControlByName(key) != nullptr) texts.emplace_back(key, label.GetAttributeValue("text"));
-    }
-    return texts;
-}
-
 TEST_F(WizardFixture, StartLanguageComesFromTheLocale) {
     {
         SessionLocale swissFrench("fr_CH.UTF-8");
@@ -128,7 +114,7 @@ TEST_F(WizardFixture, ChoosingALanguageReTextsEveryNamedControl) {
         Choose(language);
         EXPECT_EQ(pages_.CurrentLanguage(), language);
         EXPECT_EQ(actions_.back(), WizardAction::ChangeLanguage);
-        const auto texts = ControlTexts(window_.Manager(), language);
+        const auto texts = testsupport::LanguageControlTexts(window_.Manager(), language);
         EXPECT_GE(texts.size(), 10u);
         for (const auto& [key, text] : texts) EXPECT_EQ(TextOf(key), text) << key;
         EXPECT_EQ(TextOf("license_text"), TextOf(LicenceControlOf(language)));
@@ -270,6 +256,25 @@ TEST_F(WizardFixture, PagesRenderInEveryCheckedScript) {
         EXPECT_EQ(window_.Manager().ClientSize(), (ZembraUI::UISize{650, 360}));
         EXPECT_GT(std::filesystem::file_size(stem + "_licence.png"), std::filesystem::file_size(stem + "_main.png"));
     }
+}
+
+// A licence text of 1 MiB: its holder keeps what a rich edit keeps, the panel
+// shows that, drawn clipped to the panel, and scrolls to its end.
+TEST_F(WizardFixture, LicenceOfOneMebibyteIsShownInItsPanel) {
+    Start(English);
+    std::string licence;
+    while (licence.size() < (1u << 20)) licence += "{p 3}Quenrick grants you a license to use the software.{/p}";
+    Control("license_english")->PutText(licence);
+    Choose(German);
+    Choose(English);
+    EXPECT_GE(TextOf("license_text").size(), 30000u);
+    EXPECT_EQ(TextOf("license_text"), TextOf("license_english"));
+    pages_.ToggleLicencePanel();
+    window_.Pump();
+
+    EXPECT_GT(testsupport::InkIn(window_.Manager().Surface().Surface(), Control("license_page")->Pos()), 1000);
+    for (int turn = 0; turn < 40; ++turn) window_.Wheel({300, 450}, -1);
+    EXPECT_FALSE(window_.Pump().empty());
 }
 
 }  // namespace
