@@ -185,7 +185,13 @@ bool WizardProcess::Click(const std::string& control, WizardPage page) const {
 
 bool WizardProcess::DismissMessageBox(int timeoutMs) const {
     const std::string box = WaitForWindowTitled("^MSGUIDemo$", timeoutMs);
-    return !box.empty() && ClickCentre(box, MessageBoxControlRect("closebtn"));
+    if (box.empty()) return false;
+    // A click that comes before the box takes input is lost: click until it goes.
+    for (int attempt = 0; attempt < 20; ++attempt) {
+        if (!ClickCentre(box, MessageBoxControlRect("closebtn"))) return false;
+        if (Eventually([] { return FindWindows("^MSGUIDemo$").empty(); }, 1000)) return true;
+    }
+    return false;
 }
 
 bool WizardProcess::CloseFromDesktop() const {

@@ -63,7 +63,7 @@ public:
     // Closes the window as the desktop does (the window manager's Alt+F4).
     bool CloseFromDesktop() const;
     // Answers the message box the wizard shows with its close button (the
-    // answer 2); false when no box showed within timeoutMs.
+    // answer 2); false when no box showed within timeoutMs or it stayed.
     bool DismissMessageBox(int timeoutMs = 30000) const;
 
     // This run's log (the first log the run created); "" before it exists.
