@@ -2,7 +2,7 @@
 # deps.sh [GROUP...]: installs the Debian packages the named groups need and
 # does nothing when all are present. Groups:
 #   build  compilers, libraries, fonts and the tools the build itself runs
-#   demo   build + a private X server, window manager and screenshots for
+#   demo   build + a private X server, input driver and screenshots for
 #          the run command (scripts/demo.sh)
 #   test   build + test libraries, X server, input driver, compositor,
 #          debugger and D-Bus for the test command (scripts/test.sh)
@@ -18,9 +18,9 @@ BUILD=(
   libcairo2-dev libpango1.0-dev libsdl2-dev libx11-dev libxext-dev
   fonts-noto-core fonts-noto-cjk
 )
-DEMO=(xvfb xauth openbox xdotool x11-utils imagemagick)
+DEMO=(xvfb xauth xdotool imagemagick)
 TEST=(xvfb xauth xdotool openbox xcompmgr x11-utils imagemagick dbus-daemon osslsigncode curl zip unzip lldb-14)
-BENCH=(nginx libnginx-mod-http-echo aria2 axel time curl xvfb xauth)
+BENCH=(nginx libnginx-mod-http-echo aria2 axel time curl xvfb xauth xdotool)
 
 groups=("$@")
 [ ${#groups[@]} -eq 0 ] && groups=(all)
