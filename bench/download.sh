@@ -34,7 +34,7 @@ KEEP_WORK=${KEEP_WORK:-0}
 log() { printf '[%s] %s\n' "$(date +%H:%M:%S)" "$*" >&2; }
 die() { log "ERROR: $*"; exit 1; }
 
-"$root/scripts/deps.sh" || die "could not install the packages (scripts/deps.sh)"
+"$root/scripts/deps.sh" bench || die "could not install the packages (scripts/deps.sh)"
 if [ ! -x "$BUILD_DIR/bin/zembra-download" ]; then
 	log "building zembra-download"
 	cmake -S "$root" -B "$BUILD_DIR" -G Ninja >/dev/null || die "cmake failed"

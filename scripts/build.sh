@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# build.sh [BUILD_DIR] [extra cmake options...]: configures and builds.
+# build.sh [BUILD_DIR] [extra cmake options...]: configures and builds
+# everything, or only the targets named in TARGETS (blank-separated).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build}
@@ -8,4 +9,5 @@ shift || true
 # checkout of the project (CI's fresh clone too) shares cached objects.
 export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=1
 cmake -S "$root" -B "$build" -G Ninja "$@" >/dev/null
-cmake --build "$build" -j "$(nproc)"
+# shellcheck disable=SC2086
+cmake --build "$build" -j "$(nproc)" ${TARGETS:+--target $TARGETS}

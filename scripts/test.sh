@@ -6,7 +6,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 
-scripts/deps.sh
+scripts/deps.sh test
 jobs=$(nproc)
 
 echo "== build (RelWithDebInfo) =="

@@ -47,6 +47,7 @@ bool NetworkAlive() {
 }
 
 std::atomic<IDownloadProgressTarget*> progressTarget{nullptr};
+std::atomic<bool> stopRequested{false};
 
 void ReportProgress(bool main, std::int64_t downloaded, std::int64_t total) {
     if (!main) return;
@@ -118,6 +119,10 @@ private:
                 return Finish(EnumErrorCode::CdnFailed, cdnReport);
             }
             if (downloader_.state() != DownloaderRun) return EndCheck(cdnReport);
+            if (stopRequested) {
+                LOG(INFO) << " Download stopped: the installer is closing";
+                return Finish(EnumErrorCode::NoSpeedTimeout, cdnReport);
+            }
             ReportProgress(main_, progress.downloaded, downloader_.contentLength());
             if (!NetworkAlive()) return NetworkLost(cdnReport);
             // Paced: the figures change only as fast as the driver updates them.
@@ -204,6 +209,8 @@ void CDownLoadImpl::SetNetworkCheck(std::function<bool()> check) {
 }
 
 void CDownLoadImpl::SetProgressTarget(IDownloadProgressTarget* target) { progressTarget = target; }
+
+void CDownLoadImpl::RequestStop() { stopRequested = true; }
 
 IDownloadProgressTarget* CDownLoadImpl::ProgressTarget() { return progressTarget; }
 

@@ -21,6 +21,9 @@ public:
     static Settings& settings();
     // The network check before and during a download; empty restores the system's.
     static void SetNetworkCheck(std::function<bool()> check);
+    // Ends every running download at its next progress check (its finished
+    // ranges saved) and refuses new ones: the program is closing.
+    static void RequestStop();
     // The window that hears the main download's progress; null until the
     // install flow publishes it.
     static void SetProgressTarget(IDownloadProgressTarget* target);

@@ -10,15 +10,14 @@
 #include <fstream>
 #include <list>
 #include <regex>
-#include <sstream>
 
-#include <json/json.h>
 #include <thread>
 
 #include "Common/HeadlessInstallWindow.h"
 #include "SingleUserLog.h"
 #include "platform/Process.h"
 #include "platform/RegistryStore.h"
+#include "support/AnalyticsRecords.h"
 #include "support/DemoPackage.h"
 #include "support/DevServer.h"
 #include "support/InstallerSandbox.h"
@@ -27,8 +26,11 @@
 #include "uitoolkit/markup/SkinArchive.h"
 
 namespace fs = std::filesystem;
+using testsupport::AnalyticsStream;
+using testsupport::CountOf;
 using testsupport::DevServer;
 using testsupport::DevServerRecord;
+using testsupport::InOrder;
 using testsupport::InstallerSandbox;
 using testsupport::ReadFile;
 using testsupport::ScopedEnv;
@@ -80,55 +82,6 @@ void ExpectProgressThroughTheEstimate(const std::vector<int>& percents) {
 void KillProcessesOf(const std::string& executable) {
     for (const auto& process : platform::ListProcesses())
         if (process.executable == executable) platform::TerminateProcess(process.pid);
-}
-
-// What reached the analytics endpoints, in the order the devserver saw it:
-// GA4 hits as "E|category|action|label", collector hits as
-// "C|category|action|key=value;..." (parameters sorted by key).
-std::vector<std::string> AnalyticsStream(const DevServer& server) {
-    std::vector<std::string> stream;
-    for (const auto& record : server.Records()) {
-        if (record.path == "/g/collect") {
-            const auto param = [&](const char* name) {
-                const auto found = record.params.find(name);
-                return found == record.params.end() ? std::string() : found->second;
-            };
-            stream.push_back("E|" + param("ep.qk_category") + "|" + param("ep.qk_action") + "|" + param("ep.qk_label"));
-        } else if (record.path == "/collect") {
-            Json::Value body;
-            std::istringstream in(record.body);
-            if (!Json::parseFromStream(Json::CharReaderBuilder(), in, &body, nullptr)) continue;
-            const Json::Value& actions = body["actions"];
-            std::string text = "C|" + actions["event_category"].asString() + "|" + actions["event_action"].asString() + "|";
-            for (const auto& key : actions.getMemberNames()) {
-                if (key == "event_category" || key == "event_action" || key == "event_type") continue;
-                text += key + "=" + (actions[key].isString() ? actions[key].asString() : actions[key].toStyledString());
-                if (!text.empty() && text.back() == '\n') text.pop_back();
-                text += ";";
-            }
-            stream.push_back(text);
-        }
-    }
-    return stream;
-}
-
-// True when every expected entry starts one entry of stream, in this order.
-::testing::AssertionResult InOrder(const std::vector<std::string>& stream, const std::vector<std::string>& expected) {
-    std::size_t at = 0;
-    for (const auto& entry : expected) {
-        while (at < stream.size() && stream[at].rfind(entry, 0) != 0) ++at;
-        if (at == stream.size()) {
-            std::string all;
-            for (const auto& item : stream) all += "  " + item + "\n";
-            return ::testing::AssertionFailure() << "missing or out of order: " << entry << "\nstream:\n" << all;
-        }
-        ++at;
-    }
-    return ::testing::AssertionSuccess();
-}
-
-std::size_t CountOf(const std::vector<std::string>& stream, const std::string& entry) {
-    return static_cast<std::size_t>(std::count(stream.begin(), stream.end(), entry));
 }
 
 class InstallFlowTest : public ::testing::Test {
@@ -198,7 +151,9 @@ protected:
     std::vector<std::string> DeliveredAnalytics() {
         const auto resend = sandbox_.Run({"-sendrestlogs"}, 180000);
         EXPECT_TRUE(resend.exited);
-        return AnalyticsStream(server_);
+        const auto records = server_.Records();
+        EXPECT_TRUE(testsupport::WellFormedAnalytics(records));
+        return AnalyticsStream(records);
     }
 
     std::vector<DevServerRecord> Reports() const { return server_.RecordsFor(kReportPath); }

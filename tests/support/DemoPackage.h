@@ -13,7 +13,7 @@ std::string DemoPackagePath();
 std::string DemoRoots();
 
 // Packs a variant into folder/variant.exe with the script's options
-// ("--hang", "--unsigned", "--install-ms N"), signed by the demo CA unless
+// ("--hang", "--fail", "--unsigned", "--install-ms N"), signed by the demo CA unless
 // unsigned. Returns its path, "" when the script failed.
 std::string MakeDemoPackage(const std::string& folder, const std::string& options);
 

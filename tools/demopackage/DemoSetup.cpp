@@ -119,6 +119,10 @@ int main(int argc, char** argv) {
         log.Line("Waiting forever (test package)");
         for (;;) pause();
     }
+    if (trailer.flags & demopackage::kFlagFail) {
+        log.Line("Failing on purpose (test package)");
+        return demopackage::kFailExitCode;
+    }
     log.Line("Installing into " + arguments.installDir);
     std::this_thread::sleep_for(std::chrono::milliseconds(trailer.installMilliseconds));
     if (!InstallProduct(file, trailer, arguments.installDir)) {

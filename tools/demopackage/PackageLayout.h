@@ -10,6 +10,8 @@ constexpr char kPayloadMagic[8] = {'Z', 'M', 'P', 'A', 'Y', 'L', 'D', '1'};
 constexpr const char* kSignatureMarker = "~Module signature appended~\n";
 constexpr const char* kProductFileName = "ZembraMorvanta.exe";
 constexpr std::uint32_t kFlagHang = 1;
+constexpr std::uint32_t kFlagFail = 2;  // exits with kFailExitCode, installing nothing
+constexpr int kFailExitCode = 5;
 
 struct PayloadTrailer {
     std::uint64_t payloadOffset;

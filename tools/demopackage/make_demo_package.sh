@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# make_demo_package.sh OUT_DIR SETUP PRODUCT [--name FILE] [--hang] [--install-ms N] [--unsigned] [--size BYTES]
+# make_demo_package.sh OUT_DIR SETUP PRODUCT [--name FILE] [--hang] [--fail] [--install-ms N] [--unsigned] [--size BYTES]
 #
 # Packs the demo setup and the demo product into one setup package and signs
 # it with an appended PKCS#7 signature from a test CA kept in OUT_DIR/ca
@@ -16,6 +16,7 @@ while [ $# -gt 0 ]; do
   case $1 in
     --name) name=$2; shift ;;
     --hang) flags=1 ;;
+    --fail) flags=2 ;;
     --install-ms) install_ms=$2; shift ;;
     --unsigned) sign=0 ;;
     --size) size=$2; shift ;;

@@ -1,10 +1,11 @@
-// skinshot LAYOUT.xml OUT.png [--size WxH] [--lang CODE] [--skin DIR]
+// skinshot LAYOUT.xml OUT.png [--size WxH] [--lang CODE] [--skin DIR] [--rect NAME]...
 //
 // Builds a layout of the skin without a window, lays it out, paints it and
 // writes the picture as a PNG. The skin is the one embedded in the installer
 // unless --skin names a folder (or a ZIP file) holding another. --lang sets
 // the language tag the text is shaped with and, when the skin has that
-// language's file, its texts. Exits 0 on success, 1 when the layout makes no
+// language's file, its texts. Each --rect prints "NAME left top right
+// bottom" of that control as laid out (scripts click controls there). Exits 0 on success, 1 when the layout makes no
 // control or the PNG cannot be written, 2 on bad arguments.
 #include <cstdio>
 #include <string>
@@ -14,6 +15,7 @@
 
 #include "tools/skinshot/LanguageTexts.h"
 #include "tools/skinshot/SkinSource.h"
+#include "uitoolkit/controls/ControlUI.h"
 #include "uitoolkit/headless/HeadlessWindow.h"
 
 
@@ -25,10 +27,11 @@ struct Options {
     ZembraUI::UISize size;
     std::string language;
     std::string skin;
+    std::vector<std::string> rects;
 };
 
 int Usage() {
-    std::fprintf(stderr, "usage: skinshot LAYOUT.xml OUT.png [--size WxH] [--lang CODE] [--skin DIR]\n");
+    std::fprintf(stderr, "usage: skinshot LAYOUT.xml OUT.png [--size WxH] [--lang CODE] [--skin DIR] [--rect NAME]...\n");
     return 2;
 }
 
@@ -54,6 +57,8 @@ bool ParseArguments(int argc, char** argv, Options& options) {
             if (!ParseSize(argv[++i], options.size)) return false;
         } else if (argument == "--lang" && hasValue) {
             options.language = argv[++i];
+        } else if (argument == "--rect" && hasValue) {
+            options.rects.push_back(argv[++i]);
         } else if (argument == "--skin" && hasValue) {
             options.skin = argv[++i];
         } else if (argument.starts_with("--")) {
@@ -66,6 +71,22 @@ bool ParseArguments(int argc, char** argv, Options& options) {
     options.layout = positional[0];
     options.output = positional[1];
     return true;
+}
+
+// False when a control is missing (its line says so).
+bool PrintRects(ZembraUI::CUIManager& manager, const std::vector<std::string>& names) {
+    bool all = true;
+    for (const std::string& name : names) {
+        const ZembraUI::CControlUI* control = manager.ControlByName(name);
+        if (control == nullptr) {
+            std::fprintf(stderr, "skinshot: no control named %s\n", name.c_str());
+            all = false;
+            continue;
+        }
+        const ZembraUI::UIRect& pos = control->Pos();
+        std::printf("%s %d %d %d %d\n", name.c_str(), pos.left, pos.top, pos.right, pos.bottom);
+    }
+    return all;
 }
 
 }  // namespace
@@ -101,5 +122,5 @@ int main(int argc, char** argv) {
     }
     const ZembraUI::UISize size = window.Manager().ClientSize();
     std::printf("%s: %dx%d\n", options.output.c_str(), size.cx, size.cy);
-    return 0;
+    return PrintRects(window.Manager(), options.rects) ? 0 : 1;
 }

@@ -12,6 +12,4 @@ public:
     // The remote banners; the banner thread stores records here before it
     // posts installmsg::kBannersArrived.
     virtual BannerRecords& Banners() = 0;
-    // True once the window has begun to close.
-    virtual bool IsClosing() const = 0;
 };

@@ -39,4 +39,7 @@ public:
     // The automatic product start at the end of a successful run: a click on
     // the window's "start_app" button, handled on the window's own thread.
     virtual void DeliverStartAppClick() = 0;
+    // True once the window has begun to close (the user closed it, or the
+    // program is ending): a worker then starts nothing new.
+    virtual bool IsClosing() const = 0;
 };

@@ -10,6 +10,7 @@
 #include "Common/install_ui_mainwnd/InstallUIMainWnd.h"
 #include "Common/install_ui_mainwnd/MessageBoxWnd.h"
 #include "Common/install_ui_mainwnd/TimerQueue.h"
+#include "DownLoadImpl.h"
 #include "DownloadSource.h"
 #include "EnumErrorCode.h"
 #include "FuntionImpl.h"
@@ -317,6 +318,8 @@ InstallUIMainWnd::Result InstallUIMainWnd::OnClose(unsigned message, std::uintpt
     }
     ReportClose(report);
     closing_ = true;
+    // A download still running ends with its finished ranges saved.
+    CDownLoadImpl::RequestStop();
     carousel_.Stop();
     // A worker waiting for the bar to finish goes on to its end instead.
     state_.progressFinished.Set();

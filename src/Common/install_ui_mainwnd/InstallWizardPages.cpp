@@ -289,6 +289,7 @@ bool InstallWizardPages::SetProgress(int percent) {
     percent = std::min(percent, bar->MaxValue());
     label->PutText(FormatWithNumber(installLabelFormat_, percent));
     bar->PutValue(percent);
+    LOG(INFO) << " Progress shown: " << percent;
     window_.ShowTaskbarProgress(std::clamp(percent, 0, 100));
     return true;
 }

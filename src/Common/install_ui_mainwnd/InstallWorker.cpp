@@ -116,12 +116,14 @@ int InstallWorker::Run() {
     if (!ChooseAddress()) return -1;
     PrepareLocalFiles();
     const int result = DownloadRounds();
+    if (window_.IsClosing()) return Abandoned();
     if (!ReportDownload(result)) return -1;
     switch (Verify()) {
         case Verification::NothingToInstall: return 1;
         case Verification::Refused: return -1;
         case Verification::Install: break;
     }
+    if (window_.IsClosing()) return Abandoned();
     SetupRunner runner(window_, services_.analytics, services_.tickMs, services_.waitForSetup);
     const SetupRunResult setup = runner.Run(packagePath_, package_);
     if (!setup.completed) return -1;
@@ -234,6 +236,13 @@ void InstallWorker::ReusePackageOrDeleteIt() {
 
 // --- D: download rounds -------------------------------------------------------
 
+// The user closed the wizard: nothing more is fetched, checked or installed,
+// and what was downloaded stays (with its task file) for the next run.
+int InstallWorker::Abandoned() {
+    LOG(INFO) << " Install worker stops: the wizard was closed";
+    return -1;
+}
+
 int InstallWorker::DownloadRounds() {
     IFlowAnalytics& analytics = services_.analytics;
     int result = 0;
@@ -252,6 +261,7 @@ int InstallWorker::DownloadRounds() {
             if (round > 1) LOG(INFO) << "Success\xEF\xBC\x8CThe Retry Frequency is: " << round - 1;
             break;
         }
+        if (window_.IsClosing()) break;
         ReportDownloadFailure(result);
         LOG(INFO) << " The Retry Frequency is: " << (round == kRounds ? kRounds - 1 : round - 1);
     }

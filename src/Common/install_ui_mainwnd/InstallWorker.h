@@ -64,6 +64,7 @@ private:
     void PrepareLocalFiles();
     void ReusePackageOrDeleteIt();
     int DownloadRounds();
+    int Abandoned();
     void ReportDownloadFailure(int result);
     bool ReportDownload(int result);
     Verification Verify();

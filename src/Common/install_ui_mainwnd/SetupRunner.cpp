@@ -100,7 +100,12 @@ SetupRunResult SetupRunner::WaitForSetup(pid_t pid) {
     const unsigned timeout = static_cast<unsigned>(window_.Configuration().InstallTimeout);
     unsigned waits = 0;
     for (;;) {
-        if (waitForProcess_(pid, kWaitStepMs).exited) return {true, waits};
+        const platform::WaitResult result = waitForProcess_(pid, kWaitStepMs);
+        if (result.exited && result.exitCode != 0) {
+            Failed(result.exitCode);
+            return {false, waits};
+        }
+        if (result.exited) return {true, waits};
         if (waits > timeout) break;
         ++waits;
     }
@@ -108,6 +113,15 @@ SetupRunResult SetupRunner::WaitForSetup(pid_t pid) {
     // installer half-way would do more harm than leaving it.
     TimeOut();
     return {false, waits};
+}
+
+// A setup that reports failure has installed nothing usable: the user gets
+// the advice of a setup that never ends, and the product is not started.
+void SetupRunner::Failed(int exitCode) {
+    window_.RunState().setupFinished = true;
+    analytics_.Funnel(0, "CoreFuncEvent", "Installing", "Download", "CoreFuncEnd", "null");
+    LOG(INFO) << " Setup exited with code " << exitCode;
+    window_.PostWindowMessage(installmsg::kSetupTimedOut, 0, 0);
 }
 
 void SetupRunner::TimeOut() {

@@ -1,7 +1,8 @@
 #pragma once
 // Runs the downloaded setup silently into the install folder and waits for
-// it, one second at a time, until it ends or its time is up. The setup
-// reports no result: its process ending is all the flow learns.
+// it, one second at a time, until it ends or its time is up. An exit code
+// other than 0 is the only result the setup reports.
+
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -15,7 +16,7 @@ class IFlowAnalytics;
 class IInstallWindowPort;
 
 struct SetupRunResult {
-    bool completed = false;      // false: timed out (or could not start)
+    bool completed = false;      // false: timed out, failed (non-zero exit) or could not start
     unsigned secondsWaited = 0;  // unsuccessful one-second waits before the end
 };
 
@@ -39,6 +40,7 @@ private:
     SetupRunResult WaitForSetup(pid_t pid);
     static void HandSetupLogToDesktopUser(const SetupCommandLine& commandLine);
     void TimeOut();
+    void Failed(int exitCode);
 
     IInstallWindowPort& window_;
     IFlowAnalytics& analytics_;

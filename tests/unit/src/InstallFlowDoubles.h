@@ -143,6 +143,7 @@ public:
     EnumLanguage CurrentLanguage() const override { return language; }
     std::string GetInstallDir() const override { return installDir; }
     void DeliverStartAppClick() override { ++startAppClicks; }
+    bool IsClosing() const override { return closing; }
 
     std::vector<PostedMessage> Messages() const {
         std::lock_guard guard(lock_);
@@ -170,6 +171,7 @@ public:
     std::string installDir;
     bool barAt99AfterSetupStart = true;
     std::atomic<int> startAppClicks{0};
+    std::atomic<bool> closing{false};
 
 private:
     EmbeddedConfigLabels labels_;

@@ -206,6 +206,22 @@ TEST_F(InstallWorkerTest, ReusesAVerifiedPackageThroughItsMarker) {
     EXPECT_TRUE(fs::exists(window->installDir + "/ZembraMorvanta.exe"));
 }
 
+TEST_F(InstallWorkerTest, AClosedWizardGetsNoFurtherRoundNorVerificationNorSetup) {
+    auto failing = Window();
+    failing->closing = true;
+    EXPECT_EQ(Run(*failing, {10, 1}), -1);
+    EXPECT_EQ(transfer_->packageExistedAtStart.size(), 1u) << "no second round after the close";
+    EXPECT_EQ(analytics_.Count("E|Other|FlowError|DL011|0"), 0u) << "a stopped round is no failure";
+
+    auto downloaded = Window();
+    downloaded->closing = true;
+    EXPECT_EQ(Run(*downloaded, {1}), -1);
+    EXPECT_TRUE(log_.Has(" Install worker stops: the wizard was closed"));
+    EXPECT_TRUE(fs::exists(LocalPackage())) << "the download stays for the next run";
+    EXPECT_FALSE(fs::exists(downloaded->installDir + "/ZembraMorvanta.exe"));
+    EXPECT_EQ(downloaded->MessageIds(), std::vector<unsigned>{}) << "neither verified nor installed";
+}
+
 TEST_F(InstallWorkerTest, AMarkerOfAnotherVersionDeletesThePackageFirst) {
     fs::create_directories(WorkDir());
     std::ofstream(LocalPackage()) << "old package";

@@ -112,6 +112,23 @@ TEST_F(SetupRunnerTest, ASetupThatNeverEndsTimesOutAndKeepsRunning) {
     KillProcessesOf(package);
 }
 
+TEST_F(SetupRunnerTest, ASetupThatFailsEndsTheRunWithTheTimeOutAdvice) {
+    const std::string package = flowtest::MakeDemoPackage(temp_.str() + "/fail", "--fail --unsigned");
+    ASSERT_FALSE(package.empty());
+    flowtest::TestWindow window(Labels("240"));
+    window.installDir = temp_.str() + "/opt";
+    SetupRunner runner(window, analytics_, [this] { return now_; });
+    const SetupRunResult result = runner.Run(package, *Pinned(package));
+
+    EXPECT_FALSE(result.completed) << "nothing usable was installed";
+    EXPECT_TRUE(window.RunState().setupFinished);
+    const std::vector<unsigned> expectedMessages = {installmsg::kSetupStarted, installmsg::kSetupTimedOut};
+    EXPECT_EQ(window.MessageIds(), expectedMessages);
+    EXPECT_TRUE(log_.Has(" Setup exited with code 5"));
+    EXPECT_EQ(analytics_.Count("E|Other|FlowError|DL016|0"), 0u) << "it did not time out";
+    EXPECT_TRUE(analytics_.InOrder({"F|0|CoreFuncEvent|Installing|Download|CoreFuncEnd|null|0"}));
+}
+
 TEST_F(SetupRunnerTest, TimeOutComesAfterInstallTimeoutPlusTwoWaits) {
     const std::string package = flowtest::MakeDemoPackage(temp_.str() + "/hang", "--hang --unsigned");
     ASSERT_FALSE(package.empty());
