@@ -16,7 +16,9 @@ status=0
 (cd build && ctest --output-on-failure -j "$jobs" --timeout 600) || status=1
 
 echo "== build (ASan + UBSan) =="
-scripts/build.sh "$root/build-asan" -DCMAKE_BUILD_TYPE=Debug -DZEMBRA_SANITIZE=ON
+# Only the unit tests run here, so only they (and what they start) are built.
+TARGETS="unit_platform unit_reportsdk unit_src unit_uitoolkit unit_uiwindow" \
+  scripts/build.sh "$root/build-asan" -DCMAKE_BUILD_TYPE=Debug -DZEMBRA_SANITIZE=ON
 echo "== unit tests under sanitizers =="
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
   LSAN_OPTIONS=suppressions="$root/tests/support/lsan.supp" \
