@@ -124,7 +124,7 @@ private:
     ZembraUI::CTextRenderer textRenderer_;
     std::optional<SlideState> slide_;
     std::optional<PendingSet> build_;
-    // The frames registered of the strip in use (the cache is emptied before a new init).
+    // The frames registered of the strip in use (dropped when a new set is swapped in).
     std::string frameStrip_;
     std::set<std::string> framesMade_;
     int stripsMade_ = 0;

@@ -125,7 +125,7 @@ void BannerCarousel::BuildStep() {
     if (animation_ && animation_->Sliding()) return;
     if (animation_ && animation_->BuildStep()) return;
     timers_.KillTimer(kBuildTimer);
-    if (animation_) animation_->ShowImage(bannerIndex_);
+    if (animation_ && bannerCount_ > 0) animation_->ShowImage(bannerIndex_);
 }
 
 void BannerCarousel::Stop() {
