@@ -158,7 +158,7 @@ int WriteShots(const std::string& folder) {
         static_cast<CTabLayoutUI*>(page.Manager().ControlByName("main_tablayout"))->SelectItem(1);
         page.Pump();
         page.Pump();
-        const std::string path = folder + "/banner_" + CAnima::TextLanguageTag(sample.language) + ".png";
+        const std::string path = folder + "/banner_" + TextLanguageTagOf(sample.language) + ".png";
         if (!page.Manager().Surface().WritePng(path.c_str())) return 1;
         std::printf("%s\n", path.c_str());
     }

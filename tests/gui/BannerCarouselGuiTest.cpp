@@ -53,6 +53,7 @@ public:
         if (message != WindowMessage::kTimer) return 0;
         if (int(wParam) == BannerCarousel::kFrameTimer) ++frameTicks;
         if (int(wParam) == BannerCarousel::kNextBannerTimer) ++nextBannerTicks;
+        if (int(wParam) == BannerCarousel::kBuildTimer) ++buildTicks;
         handled = carousel.OnTimer(int(wParam));
         return 0;
     }
@@ -73,6 +74,7 @@ public:
 
     int frameTicks = 0;
     int nextBannerTicks = 0;
+    int buildTicks = 0;
 
 private:
     WindowTimers timers_;
@@ -287,18 +289,35 @@ TEST_F(BannerCarouselGuiTest, DownloadedBannersGiveWayToBuiltInOnesThatAreMissin
     records.Store({"http://content/2.png", "", "", (work / "2.png").string(), 2});
     window.carousel.RemoteBannersArrived(records, work.string());
 
-    const UIRect banner = window.BannerOnScreen();
-    const auto centre = [&](const LoadedImage& shot) {
-        return PixelOf(shot, (banner.left + banner.right) / 2, banner.top + 200) & 0xFFFFFF;
+    // The built-in set stays registered until every picture and strip of the
+    // downloaded one is made, one per tick of the build timer; a slide under
+    // way finishes on the set it began with.
+    const auto centre = [&](const LoadedImage& image, int left, int top) {
+        return PixelOf(image, left + 325, top + 200) & 0xFFFFFF;
     };
-    auto shot = ScreenshotWhen([&](const LoadedImage& s) { return centre(s) == 0xFF0000; });
-    ASSERT_TRUE(shot);
-    EXPECT_EQ(centre(*shot), 0xFF0000u);
+    const auto firstFrameRed = [&] {
+        const LoadedImage* first = window.PaintManager().ImageByName("FirstFrame");
+        return first != nullptr && centre(*first, 0, 0) == 0xFF0000;
+    };
+    bool swappedEarly = false;
+    const auto builtWithoutEarlySwap = [&] {
+        const bool building = window.carousel.Animation()->Building();
+        swappedEarly = swappedEarly || (building && firstFrameRed());
+        return !building;
+    };
     window.carousel.OnTimer(BannerCarousel::kNextBannerTimer);
     ASSERT_TRUE(SlideDone(window, 2));
-    shot = ScreenshotWhen([&](const LoadedImage& s) { return centre(s) == 0x0000FF; });
-    ASSERT_TRUE(shot);
-    EXPECT_EQ(centre(*shot), 0x0000FFu);
+    EXPECT_TRUE(window.carousel.Animation()->Building());
+    ASSERT_TRUE(PumpUntil(builtWithoutEarlySwap));
+    EXPECT_FALSE(swappedEarly);
+    EXPECT_GE(window.buildTicks, 5 + 10);
+    EXPECT_TRUE(firstFrameRed());
+
+    // Picture 2 at rest comes from the new strip, not a frame cut from the old one.
+    const LoadedImage* shown = window.PaintManager().ImageByName(window.Find("image_play")->BkImage());
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(centre(*shown, 0, 0), 0x0000FFu);
+    const UIRect banner = window.BannerOnScreen();
 
     // Each stand-in is the built-in picture with its text drawn in the upper band.
     const UIRect textBand{banner.left + 40, banner.top + 40, banner.right - 40, banner.top + 140};

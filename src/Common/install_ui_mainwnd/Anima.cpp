@@ -110,32 +110,69 @@ int CAnima::Init(const std::string& prefix, const std::string& suffix) {
 }
 
 int CAnima::HorizontalMoveAnimaInit(const std::string& prefix, const std::string& suffix) {
+    BeginBuild(prefix, suffix);
+    while (BuildStep()) continue;
+    return 1;
+}
+
+void CAnima::BeginBuild(const std::string& prefix, const std::string& suffix) {
     LOG(INFO) << " AnimaInit: " << prefix << ", " << suffix;
     if (texts_.empty()) CollectTexts();
-    slide_.reset();
-    stripsMade_ = 0;
-    framesMade_.clear();
-    frameStrip_.clear();
+    PendingSet set;
+    set.downloaded = !prefix.empty();
+    set.pattern = set.downloaded ? prefix + "%d" + suffix : kBuiltInPattern;
+    build_ = std::move(set);
+}
 
-    const bool downloaded = !prefix.empty();
-    const std::string pattern = downloaded ? prefix + "%d" + suffix : kBuiltInPattern;
-    // Each image is loaded and given its texts once; the strips reuse them.
-    std::vector<std::optional<ZembraUI::LoadedImage>> images;
-    for (unsigned index = 1; index <= settings_.count; ++index) {
-        const auto picture = LoadPicture(pattern, downloaded, int(index));
-        images.push_back(picture ? std::optional(Composed(*picture)) : std::nullopt);
+bool CAnima::BuildStep() {
+    if (!build_) return false;
+    if (build_->images.size() < settings_.count) {
+        // Each image is loaded and given its texts once; the strips reuse them.
+        const int index = int(build_->images.size()) + 1;
+        const auto picture = LoadPicture(build_->pattern, build_->downloaded, index);
+        build_->images.push_back(picture ? std::optional(Composed(*picture)) : std::nullopt);
+        return true;
     }
-    // A single image still needs its first frame to be shown at rest.
-    if (!images.empty() && images[0]) manager_.AddBitmapImage(kFirstFrame, *images[0]);
-    for (unsigned i = 1; i <= settings_.count; ++i) {
-        for (unsigned j = i + 1; j <= settings_.count; ++j) {
-            if (!images[i - 1] || !images[j - 1]) continue;
-            RegisterStrip(int(i), int(j), *images[i - 1], *images[j - 1]);
-            ++stripsMade_;
+    if (BuildNextStrip()) return true;
+    SwapInBuiltSet();
+    return false;
+}
+
+// Joins the next pair of images that both exist; false when none is left.
+bool CAnima::BuildNextStrip() {
+    PendingSet& set = *build_;
+    for (; set.first <= settings_.count; ++set.first, set.second = set.first + 1) {
+        while (set.second <= settings_.count) {
+            const unsigned second = set.second++;
+            const auto& left = set.images[set.first - 1];
+            const auto& right = set.images[second - 1];
+            if (!left || !right) continue;
+            set.strips.emplace_back(StripName(int(set.first), int(second)), Strip(*left, *right));
+            return true;
         }
     }
+    return false;
+}
+
+// Replaces every picture of the set in use at once. The cached frames were
+// cut from the old strips, so they go too; any slide ends here (the caller
+// shows the picture at rest afterwards).
+void CAnima::SwapInBuiltSet() {
+    PendingSet set = std::move(*build_);
+    build_.reset();
+    slide_.reset();
+    for (const std::string& old : framesMade_) manager_.RemoveImage(old);
+    framesMade_.clear();
+    frameStrip_.clear();
+    manager_.RemoveImage(kFirstFrame);
+    for (unsigned i = 1; i <= settings_.count; ++i) {
+        for (unsigned j = i + 1; j <= settings_.count; ++j) manager_.RemoveImage(StripName(int(i), int(j)));
+    }
+    // A single image still needs its first frame to be shown at rest.
+    if (!set.images.empty() && set.images[0]) manager_.AddBitmapImage(kFirstFrame, std::move(*set.images[0]));
+    for (auto& [name, strip] : set.strips) manager_.AddBitmapImage(name, std::move(strip));
+    stripsMade_ = int(set.strips.size());
     LOG(INFO) << " AnimaInit ok: " << settings_.count << ", " << stripsMade_;
-    return 1;
 }
 
 void CAnima::CollectTexts() {
@@ -238,8 +275,7 @@ void CAnima::DrawTexts(cairo_t* cr, int textIndex) {
     }
 }
 
-void CAnima::RegisterStrip(int first, int second, const ZembraUI::LoadedImage& left,
-                           const ZembraUI::LoadedImage& right) {
+ZembraUI::LoadedImage CAnima::Strip(const ZembraUI::LoadedImage& left, const ZembraUI::LoadedImage& right) const {
     const int width = settings_.width;
     ZembraUI::LoadedImage strip = WhiteImage(2 * width, settings_.height);
     for (int y = 0; y < settings_.height; ++y) {
@@ -248,7 +284,7 @@ void CAnima::RegisterStrip(int first, int second, const ZembraUI::LoadedImage& l
         std::memcpy(row + width, &right.pixels[std::size_t(y) * std::size_t(width)],
                     std::size_t(width) * sizeof(std::uint32_t));
     }
-    manager_.AddBitmapImage(StripName(first, second), std::move(strip));
+    return strip;
 }
 
 int CAnima::Slide(int from, int to) {

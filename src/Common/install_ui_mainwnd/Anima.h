@@ -6,12 +6,15 @@
 // only cuts frames out of a strip (cached by offset, "<strip>%02d") and
 // shows them one at a time as the banner control's background; the caller
 // paces them (one frame per timer tick), so the UI thread never waits.
+// A set can also be built one step per call (BeginBuild, BuildStep): the
+// set in use stays registered and shown until the new one is complete.
 // Built-in images get the language's texts drawn on them; downloaded ones
 // are shown as they are. UI thread only.
 #include <cstddef>
 #include <optional>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "EnumLanguage.h"
@@ -51,6 +54,15 @@ public:
     // HorizontalMoveAnimaInit when enabled; returns 1.
     int Init(const std::string& prefix, const std::string& suffix);
 
+    // Starts building the set HorizontalMoveAnimaInit builds, without
+    // touching the set in use. A build under way is dropped.
+    void BeginBuild(const std::string& prefix, const std::string& suffix);
+    // One step of the build under way: one picture loaded and composed, or
+    // one strip put together; the step after the last strip swaps the new
+    // set in and ends any slide. False when no build is under way any more.
+    bool BuildStep();
+    bool Building() const { return build_.has_value(); }
+
     // Begins a slide from image `from` to image `to` and shows its first
     // frame; nothing when there is one image, the indices are equal or the
     // animation is off. A slide under way is replaced. Returns 1.
@@ -78,6 +90,15 @@ private:
         int to = 0;
         int frame = 0;  // frames shown so far
     };
+    // A set being built: composed pictures first, then the strips.
+    struct PendingSet {
+        std::string pattern;
+        bool downloaded = false;
+        std::vector<std::optional<ZembraUI::LoadedImage>> images;
+        std::vector<std::pair<std::string, ZembraUI::LoadedImage>> strips;
+        unsigned first = 1;  // the next pair of images to join
+        unsigned second = 2;
+    };
     struct Picture {
         ZembraUI::LoadedImage image;
         bool drawTexts = false;
@@ -89,7 +110,9 @@ private:
     std::optional<ZembraUI::LoadedImage> LoadDownloaded(const std::string& path);
     ZembraUI::LoadedImage Composed(const Picture& picture);
     void DrawTexts(cairo_t* cr, int textIndex);
-    void RegisterStrip(int first, int second, const ZembraUI::LoadedImage& left, const ZembraUI::LoadedImage& right);
+    bool BuildNextStrip();
+    void SwapInBuiltSet();
+    ZembraUI::LoadedImage Strip(const ZembraUI::LoadedImage& left, const ZembraUI::LoadedImage& right) const;
     std::string FrameFor(const std::string& strip, int offset);
     void ShowFrame(int frame);
 
@@ -100,7 +123,8 @@ private:
     std::vector<std::string> extraTexts_;
     ZembraUI::CTextRenderer textRenderer_;
     std::optional<SlideState> slide_;
-    // The frames registered of the strip in use (the cache is emptied before a new init).
+    std::optional<PendingSet> build_;
+    // The frames registered of the strip in use (dropped when a new set is swapped in).
     std::string frameStrip_;
     std::set<std::string> framesMade_;
     int stripsMade_ = 0;

@@ -49,6 +49,7 @@ void BannerCarousel::Start(EnumLanguage language, int softwareId) {
         // today's language.
         animation_->FinishSlide();
         timers_.KillTimer(kFrameTimer);
+        timers_.KillTimer(kBuildTimer);
         manager_.RemoveAllImages();
     }
     animation_ = std::make_unique<CAnima>(manager_, banner, settings);
@@ -86,6 +87,10 @@ bool BannerCarousel::OnTimer(int timerId) {
         if (!animation_ || !animation_->Sliding()) timers_.KillTimer(kFrameTimer);
         return true;
     }
+    if (timerId == kBuildTimer) {
+        BuildStep();
+        return true;
+    }
     return false;
 }
 
@@ -108,12 +113,19 @@ void BannerCarousel::RemoteBannersArrived(const BannerRecords& records, const st
     remotePrefix_ = workFolder.empty() || workFolder.back() == '/' ? workFolder : workFolder + "/";
     remoteSuffix_ = records.PictureSuffix();
     if (!animation_) return;
-    animation_->FinishSlide();
-    timers_.KillTimer(kFrameTimer);
-    // The strips and frames of the built-in banners give way to the downloaded ones.
-    manager_.RemoveAllImages();
-    animation_->Init(remotePrefix_, remoteSuffix_);
-    animation_->ShowImage(bannerIndex_);
+    // Building the whole set at once would hold the UI thread for a tenth
+    // of a second or more; the banners in use stay until it is complete.
+    animation_->BeginBuild(remotePrefix_, remoteSuffix_);
+    timers_.SetTimer(kBuildTimer, kBuildStepIntervalMs);
+}
+
+// The set in use keeps sliding until the new one is swapped in; a slide
+// under way is let finish first, so no slide mixes frames of both sets.
+void BannerCarousel::BuildStep() {
+    if (animation_ && animation_->Sliding()) return;
+    if (animation_ && animation_->BuildStep()) return;
+    timers_.KillTimer(kBuildTimer);
+    if (animation_ && bannerCount_ > 0) animation_->ShowImage(bannerIndex_);
 }
 
 void BannerCarousel::Stop() {

@@ -1,7 +1,8 @@
 #pragma once
 // The running page's banner carousel as the window drives it (UI thread
 // only): the banner control image_play, its dots image_play_option1.. (one
-// option group), the next-banner timer and the frame timer of a slide.
+// option group), the next-banner timer, the frame timer of a slide and the
+// build timer that makes the downloaded set one step per tick.
 // The window forwards its timers, the dots' "selectchanged" and the
 // banners-arrived message.
 #include <memory>
@@ -24,6 +25,10 @@ class BannerCarousel {
 public:
     static constexpr int kNextBannerTimer = 2000;
     static constexpr int kFrameTimer = 2001;
+    static constexpr int kBuildTimer = 2002;
+    // Between two steps of building the downloaded set (one picture or one
+    // strip each, a few milliseconds), so the window keeps painting.
+    static constexpr unsigned kBuildStepIntervalMs = 10;
     static constexpr unsigned kBannerIntervalMs = 7000;
     // At least this long between two frames of a slide.
     static constexpr unsigned kFrameIntervalMs = 50;
@@ -37,11 +42,12 @@ public:
     int CountBuiltInBanners();
     // Install start: builds the animation (texts of anima_text_N drawn in the language's font), checks dot 1, starts timer 2000.
     void Start(EnumLanguage language, int softwareId);
-    // Timer 2000 and the animation's frame timer; false for any other id.
+    // Timer 2000, the animation's frame and build timers; false for any other id.
     bool OnTimer(int timerId);
     // "selectchanged" of a banner dot; false when the sender is not a dot.
     bool OnBannerSelect(const ZembraUI::TNotifyUI& notification);
-    // Message 0xB88: the remote banners are on disk.
+    // Message 0xB88: the remote banners are on disk. They are built on the
+    // build timer and replace the banners shown once all of them are ready.
     void RemoteBannersArrived(const BannerRecords& records, const std::string& workFolder);
     // End of the run: stops timer 2000 and any slide.
     void Stop();
@@ -56,6 +62,7 @@ private:
     ZembraUI::COptionUI* Dot(int number) const;
     void SelectDot(int number);
     void PlaySlide(int to);
+    void BuildStep();
 
     ZembraUI::CUIManager& manager_;
     IWindowTimers& timers_;
