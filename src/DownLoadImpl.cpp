@@ -212,6 +212,8 @@ void CDownLoadImpl::SetProgressTarget(IDownloadProgressTarget* target) { progres
 
 void CDownLoadImpl::RequestStop() { stopRequested = true; }
 
+void CDownLoadImpl::AllowDownloads() { stopRequested = false; }
+
 IDownloadProgressTarget* CDownLoadImpl::ProgressTarget() { return progressTarget; }
 
 int CDownLoadImpl::ThreadCountFor(unsigned processors) {

@@ -24,6 +24,9 @@ public:
     // Ends every running download at its next progress check (its finished
     // ranges saved) and refuses new ones: the program is closing.
     static void RequestStop();
+    // A new wizard window takes downloads again (a process runs one window,
+    // but a window made after another must not inherit its close).
+    static void AllowDownloads();
     // The window that hears the main download's progress; null until the
     // install flow publishes it.
     static void SetProgressTarget(IDownloadProgressTarget* target);

@@ -239,6 +239,28 @@ TEST_F(BannerCarouselGuiTest, TheTimerSlidesFrameByFrameAndADotClickSlidesBackTo
     EXPECT_EQ(window.carousel.BannerIndex(), 1);
 }
 
+// Prepared while the setting page shows, the set is made one step per build
+// tick and the install start takes it as it is; a later start (another try,
+// here in another language) makes the set afresh.
+TEST_F(BannerCarouselGuiTest, APreparedSetIsMadeOnTheBuildTimerAndTakenByTheStart) {
+    BannerWnd& window = OpenWindow();
+    window.carousel.Prepare(English, 0);
+    const CAnima* prepared = window.carousel.Animation();
+    ASSERT_NE(prepared, nullptr);
+    ASSERT_TRUE(PumpUntil([&] { return !prepared->Building(); }));
+    EXPECT_GE(window.buildTicks, 10);
+    EXPECT_EQ(prepared->StripsMade(), 10);
+
+    window.carousel.Start(English, 7);  // a product whose texts are dark too
+    EXPECT_EQ(window.carousel.Animation(), prepared);
+    EXPECT_EQ(window.Find("image_play")->BkImage(), "FirstFrame");
+
+    window.carousel.Stop();
+    window.carousel.Start(Japanese, 0);
+    EXPECT_NE(window.carousel.Animation(), prepared);
+    EXPECT_EQ(window.carousel.Animation()->StripsMade(), 10);
+}
+
 TEST_F(BannerCarouselGuiTest, OneBuiltInPictureStartsNoTimerAndNeverSlides) {
     // A skin whose anima folder holds only picture 1.
     const fs::path source = ZEMBRA_SKIN_SOURCE_DIR;

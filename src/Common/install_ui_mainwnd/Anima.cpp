@@ -92,6 +92,8 @@ std::string CAnima::FontForLanguage(EnumLanguage language) {
     }
 }
 
+bool CAnima::DrawsWhiteText(int softwareId) { return softwareId == kWhiteTextSoftwareId; }
+
 std::string CAnima::StripName(int first, int second) {
     char name[32];
     std::snprintf(name, sizeof name, "Merge%02d%02d.png", first, second);
@@ -256,7 +258,7 @@ ZembraUI::LoadedImage CAnima::Composed(const Picture& picture) {
 
 void CAnima::DrawTexts(cairo_t* cr, int textIndex) {
     using namespace ZembraUI::TextStyle;
-    const std::uint32_t colour = settings_.softwareId == kWhiteTextSoftwareId ? kWhite : 0xFF4A4A4A;
+    const std::uint32_t colour = DrawsWhiteText(settings_.softwareId) ? kWhite : 0xFF4A4A4A;
     ZembraUI::FontInfo font;
     font.face = FontForLanguage(settings_.language);
     font.size = kTextPixels;

@@ -41,7 +41,7 @@ public:
         int width = 650;
         int height = 300;
         EnumLanguage language = English;  // font and shaping of the drawn texts
-        int softwareId = 0;               // 10 draws the texts in white
+        int softwareId = 0;               // 10 draws the texts in white (DrawsWhiteText)
     };
 
     CAnima(ZembraUI::CUIManager& manager, ZembraUI::CControlUI* control, const Settings& settings);
@@ -62,6 +62,8 @@ public:
     // set in and ends any slide. False when no build is under way any more.
     bool BuildStep();
     bool Building() const { return build_.has_value(); }
+    // Whether the texts on the built-in banners are white for this product.
+    static bool DrawsWhiteText(int softwareId);
 
     // Begins a slide from image `from` to image `to` and shows its first
     // frame; nothing when there is one image, the indices are equal or the

@@ -30,6 +30,18 @@ int BannerCarousel::CountBuiltInBanners() {
     return count;
 }
 
+void BannerCarousel::Prepare(EnumLanguage language, int softwareId) {
+    if (bannerCount_ < 0) CountBuiltInBanners();
+    ZembraUI::CControlUI* banner = manager_.ControlByName(kBannerControl);
+    if (banner == nullptr || animation_) return;
+    MakeAnimation(banner, language, softwareId);
+    animation_->BeginBuild({}, {});
+    prepared_ = true;
+    preparedLanguage_ = language;
+    preparedSoftwareId_ = softwareId;
+    timers_.SetTimer(kBuildTimer, kBuildStepIntervalMs);
+}
+
 void BannerCarousel::Start(EnumLanguage language, int softwareId) {
     if (bannerCount_ < 0) CountBuiltInBanners();
     ZembraUI::CControlUI* banner = manager_.ControlByName(kBannerControl);
@@ -37,26 +49,21 @@ void BannerCarousel::Start(EnumLanguage language, int softwareId) {
         LOG(INFO) << " Banner control " << kBannerControl << " missing";
         return;
     }
-    CAnima::Settings settings;
-    settings.area = banner->Pos();
-    settings.count = unsigned(bannerCount_);
-    settings.width = kBannerWidth;
-    settings.height = kBannerHeight;
-    settings.language = language;
-    settings.softwareId = softwareId;
-    if (animation_) {
-        // Started again (another try): the pictures are made afresh, in
-        // today's language.
-        animation_->FinishSlide();
-        timers_.KillTimer(kFrameTimer);
-        timers_.KillTimer(kBuildTimer);
-        manager_.RemoveAllImages();
-    }
-    animation_ = std::make_unique<CAnima>(manager_, banner, settings);
-    if (remoteArrived_) {
-        animation_->Init(remotePrefix_, remoteSuffix_);
-    } else {
-        animation_->Init({}, {});
+    if (!TakePrepared(language, softwareId)) {
+        if (animation_) {
+            // Started again (another try) or prepared for another language:
+            // the pictures are made afresh, in today's language.
+            animation_->FinishSlide();
+            timers_.KillTimer(kFrameTimer);
+            timers_.KillTimer(kBuildTimer);
+            manager_.RemoveAllImages();
+        }
+        MakeAnimation(banner, language, softwareId);
+        if (remoteArrived_) {
+            animation_->Init(remotePrefix_, remoteSuffix_);
+        } else {
+            animation_->Init({}, {});
+        }
     }
     // A dot without a banner behind it would slide to a blank picture.
     const std::vector<ZembraUI::COptionUI*> dots = Dots();
@@ -68,6 +75,29 @@ void BannerCarousel::Start(EnumLanguage language, int softwareId) {
     SelectDot(1);
     if (bannerCount_ > 0) animation_->ShowImage(1);
     if (bannerCount_ >= 2) timers_.SetTimer(kNextBannerTimer, kBannerIntervalMs);
+}
+
+// What is left of the prepared build is finished at once (usually nothing).
+bool BannerCarousel::TakePrepared(EnumLanguage language, int softwareId) {
+    const bool usable = prepared_ && !remoteArrived_ && preparedLanguage_ == language &&
+                        CAnima::DrawsWhiteText(preparedSoftwareId_) == CAnima::DrawsWhiteText(softwareId);
+    prepared_ = false;
+    if (!usable) return false;
+    timers_.KillTimer(kBuildTimer);
+    while (animation_->BuildStep()) {
+    }
+    return true;
+}
+
+void BannerCarousel::MakeAnimation(ZembraUI::CControlUI* banner, EnumLanguage language, int softwareId) {
+    CAnima::Settings settings;
+    settings.area = banner->Pos();
+    settings.count = unsigned(bannerCount_);
+    settings.width = kBannerWidth;
+    settings.height = kBannerHeight;
+    settings.language = language;
+    settings.softwareId = softwareId;
+    animation_ = std::make_unique<CAnima>(manager_, banner, settings);
 }
 
 bool BannerCarousel::OnTimer(int timerId) {

@@ -40,6 +40,9 @@ public:
 
     // Number of built-in banners "skin/anima/%d.png" found from 1 upwards (InitWindow).
     int CountBuiltInBanners();
+    // While the setting page shows: builds the built-in set one step per
+    // build tick, so that the install click finds it made.
+    void Prepare(EnumLanguage language, int softwareId);
     // Install start: builds the animation (texts of anima_text_N drawn in the language's font), checks dot 1, starts timer 2000.
     void Start(EnumLanguage language, int softwareId);
     // Timer 2000, the animation's frame and build timers; false for any other id.
@@ -63,6 +66,9 @@ private:
     void SelectDot(int number);
     void PlaySlide(int to);
     void BuildStep();
+    // The prepared set when it was made for this language and text colour.
+    bool TakePrepared(EnumLanguage language, int softwareId);
+    void MakeAnimation(ZembraUI::CControlUI* banner, EnumLanguage language, int softwareId);
 
     ZembraUI::CUIManager& manager_;
     IWindowTimers& timers_;
@@ -70,6 +76,9 @@ private:
     int bannerIndex_ = 1;
     bool running_ = false;
     bool remoteArrived_ = false;
+    bool prepared_ = false;
+    EnumLanguage preparedLanguage_ = English;
+    int preparedSoftwareId_ = 0;
     std::string remotePrefix_;
     std::string remoteSuffix_;
     std::unique_ptr<CAnima> animation_;

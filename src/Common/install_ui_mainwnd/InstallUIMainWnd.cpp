@@ -8,6 +8,7 @@
 #include "Common/TextNumbers.h"
 #include "Common/install_ui_mainwnd/CustomMessages.h"
 #include "Common/install_ui_mainwnd/TimerQueue.h"
+#include "DownLoadImpl.h"
 #include "FuntionImpl.h"
 #include "LanguageTexts.h"
 #include "SingleUserLog.h"
@@ -117,6 +118,7 @@ void InstallUIMainWnd::InitWindow() {
     uiThread_ = std::this_thread::get_id();
     startTick_ = SteadyTickMs();
     lastBoxKind_ = -1;
+    CDownLoadImpl::AllowDownloads();
     carousel_.CountBuiltInBanners();
     state_.SetUsedDownloadAddress("");
     ReadConfigurationLabels();
@@ -152,6 +154,7 @@ void InstallUIMainWnd::InitWindow() {
     SetWindowIcon(NativeWindow());
     pages_.InitLanguage(FuntionImpl::StartLanguageForShippedList());
     currentLanguage_ = pages_.CurrentLanguage();
+    carousel_.Prepare(currentLanguage_, configuration_.Software_id);
     analytics_.Event("Other", "ClickToShowTime", std::to_string(SteadyTickMs() - startTick_));
     if (platform::IsAutoRun()) SetTimer(installtimer::kAutoInstall, installtimer::kAutoInstallMs);
 }
