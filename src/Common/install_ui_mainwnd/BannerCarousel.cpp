@@ -30,9 +30,13 @@ int BannerCarousel::CountBuiltInBanners() {
     return count;
 }
 
-void BannerCarousel::Prepare(EnumLanguage language, int softwareId) {
+ZembraUI::CControlUI* BannerCarousel::Banner() {
     if (bannerCount_ < 0) CountBuiltInBanners();
-    ZembraUI::CControlUI* banner = manager_.ControlByName(kBannerControl);
+    return manager_.ControlByName(kBannerControl);
+}
+
+void BannerCarousel::Prepare(EnumLanguage language, int softwareId) {
+    ZembraUI::CControlUI* banner = Banner();
     if (banner == nullptr || animation_) return;
     MakeAnimation(banner, language, softwareId);
     animation_->BeginBuild({}, {});
@@ -43,8 +47,7 @@ void BannerCarousel::Prepare(EnumLanguage language, int softwareId) {
 }
 
 void BannerCarousel::Start(EnumLanguage language, int softwareId) {
-    if (bannerCount_ < 0) CountBuiltInBanners();
-    ZembraUI::CControlUI* banner = manager_.ControlByName(kBannerControl);
+    ZembraUI::CControlUI* banner = Banner();
     if (banner == nullptr) {
         LOG(INFO) << " Banner control " << kBannerControl << " missing";
         return;
@@ -59,11 +62,8 @@ void BannerCarousel::Start(EnumLanguage language, int softwareId) {
             manager_.RemoveAllImages();
         }
         MakeAnimation(banner, language, softwareId);
-        if (remoteArrived_) {
-            animation_->Init(remotePrefix_, remoteSuffix_);
-        } else {
-            animation_->Init({}, {});
-        }
+        // An empty prefix and suffix stand for the built-in set.
+        animation_->Init(remoteArrived_ ? remotePrefix_ : "", remoteArrived_ ? remoteSuffix_ : "");
     }
     // A dot without a banner behind it would slide to a blank picture.
     const std::vector<ZembraUI::COptionUI*> dots = Dots();

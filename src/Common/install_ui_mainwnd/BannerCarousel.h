@@ -61,6 +61,8 @@ public:
     const CAnima* Animation() const { return animation_.get(); }
 
 private:
+    // The banner control, with the built-in banners counted first.
+    ZembraUI::CControlUI* Banner();
     std::vector<ZembraUI::COptionUI*> Dots() const;
     ZembraUI::COptionUI* Dot(int number) const;
     void SelectDot(int number);
