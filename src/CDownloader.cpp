@@ -138,6 +138,8 @@ void CDownloader::runPass(double& savesDone) {
         saveTaskFile();
     }
     if (nothingLeftToTry()) {
+        // The figures take in the last ranges before the download is seen to end.
+        updateProgress();
         setState(DownloaderStop);
         LOG(INFO) << " Download will stop";
         return;

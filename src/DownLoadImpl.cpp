@@ -92,6 +92,7 @@ public:
         CSingleUserLog::GetInstance().AddUserLog_funnelParam(false, false, "Download", "SliceDownloading", "", "");
         lastChangeTick_ = SteadyTickMs();
         if (!NetworkAlive()) return NetworkLost(cdnReport);
+        lastNetworkCheckTick_ = SteadyTickMs();
         return Watch(cdnReport);
     }
 
@@ -118,13 +119,21 @@ private:
                 LOG(INFO) << " ---cdn fail:" << progress.requestTimes << " > 3 * " << tasks;
                 return Finish(EnumErrorCode::CdnFailed, cdnReport);
             }
-            if (downloader_.state() != DownloaderRun) return EndCheck(cdnReport);
+            if (downloader_.state() != DownloaderRun) {
+                // The last figures show now; the end check first waits for the final save.
+                ReportProgress(main_, downloader_.progress().downloaded, downloader_.contentLength());
+                return EndCheck(cdnReport);
+            }
             if (stopRequested) {
                 LOG(INFO) << " Download stopped: the installer is closing";
                 return Finish(EnumErrorCode::NoSpeedTimeout, cdnReport);
             }
             ReportProgress(main_, progress.downloaded, downloader_.contentLength());
-            if (!NetworkAlive()) return NetworkLost(cdnReport);
+            // The interface list costs more than a look at the figures: it is read less often.
+            if (SteadyTickMs() - lastNetworkCheckTick_ >= timing.networkCheckMs) {
+                lastNetworkCheckTick_ = SteadyTickMs();
+                if (!NetworkAlive()) return NetworkLost(cdnReport);
+            }
             // Paced: the figures change only as fast as the driver updates them.
             downloader_.waitWhileRunning(timing.pollMs);
         }
@@ -174,10 +183,10 @@ private:
         if (main_ && PackageTooSmall(localPath_)) {
             return static_cast<int>(EnumErrorCode::FileTooSmall);
         }
-        if (!started) {
-            ReportProgress(main_, length, length);
-            return static_cast<int>(EnumErrorCode::Success);
-        }
+        // The bar shows the whole package as soon as it is complete, not
+        // only once the checks after the download begin.
+        ReportProgress(main_, length, length);
+        if (!started) return static_cast<int>(EnumErrorCode::Success);
         const double average = std::trunc(progress.averageSpeed() / 1048576.0 * 100) / 100;
         LOG(INFO) << " Average speed: " << Formatted("%.1fMB/s", average);
         LOG(INFO) << " Download speed range " << Formatted("%.1f MB/s", minimumSpeed_) << " - "
@@ -192,6 +201,7 @@ private:
     CDownloader downloader_;
     std::int64_t lastDownloaded_ = 0;
     std::int64_t lastChangeTick_ = 0;
+    std::int64_t lastNetworkCheckTick_ = 0;
     double minimumSpeed_ = 102400.0;
     double maximumSpeed_ = 0.0;
 };

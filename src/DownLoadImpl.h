@@ -13,7 +13,8 @@ public:
     struct Settings {
         int stallMs = 60000;            // no new byte for this long ends the download
         int driverWaitMs = 180000;      // longest wait for the driver to stop
-        int pollMs = 100;               // pace of the watch over a running download
+        int pollMs = 25;                // pace of the watch and of its progress reports
+        int networkCheckMs = 100;       // pace of the network check during a download
         int networkLossPauseMs = 1100;  // pause before reporting a lost network
         long taskTimeLimitMs = 20000;   // one range's transfer
         int threadCount = -1;           // < 0: ThreadCountFor(processors)

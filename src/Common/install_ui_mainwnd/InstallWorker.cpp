@@ -136,7 +136,11 @@ void InstallWorker::OnDownloadProgress(std::int64_t downloaded, std::int64_t tot
         state.packageSize = total;
         services_.analytics.Event("Other", "PackageSize", PackageSizeText(total));
     }
-    window_.SetProgress(DownloadPercent(downloaded, total));
+    // The engine reports many times a second; the window hears only a new percent.
+    const int percent = DownloadPercent(downloaded, total);
+    if (percent <= reportedPercent_) return;
+    reportedPercent_ = percent;
+    window_.SetProgress(percent);
 }
 
 // --- A: configuration ---------------------------------------------------------

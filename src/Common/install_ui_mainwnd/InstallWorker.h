@@ -81,6 +81,7 @@ private:
     Services services_;
     std::int64_t startTick_ = 0;
     std::int64_t downloadStartTick_ = 0;
+    int reportedPercent_ = -1;  // the last download percent handed to the window
     std::string address_;
     std::string addressType_;
     std::string workDir_;

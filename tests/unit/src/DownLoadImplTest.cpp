@@ -106,6 +106,9 @@ TEST_F(SuperDownloadFileTest, DownloadsThePackageAndReportsItsProgress) {
         EXPECT_EQ(total, size);
         EXPECT_LE(downloaded, size + 3);
     }
+    // The last report is the whole package, made before the call returns.
+    ASSERT_FALSE(target_.Calls().empty());
+    EXPECT_EQ(target_.Calls().back(), std::make_pair(size, size));
     const std::string taskFile = ReadFile(package_ + ".xml");
     EXPECT_EQ(taskFile.find("<TaskStatus>0</TaskStatus>"), std::string::npos);
     EXPECT_NE(taskFile.find("<TaskStatus>1</TaskStatus>"), std::string::npos);
