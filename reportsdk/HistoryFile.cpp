@@ -169,10 +169,13 @@ const std::string& HistoryFile::Text() {
     return text_;
 }
 
-// Temporary file, fsync, rename: a crash at any moment leaves either the old
-// or the new file whole. The folder itself is not synced: after a power cut
-// the old file may come back, which loses at most the latest changes, and
-// skipping it halves the cost of a burst of events.
+// Temporary file, then rename: a crash of the process at any moment leaves
+// either the old or the new file whole, since the kernel keeps what was
+// written. Neither file nor folder is synced: a power cut may bring back an
+// older copy, which loses at most the latest changes, while a sync would make
+// every analytics call wait for the disk (several run on the window's thread
+// at the install click; a download writing at full speed makes each sync
+// take tens of milliseconds).
 bool HistoryFile::ReplaceFile(const std::string& text) const {
     const std::string temporary = path_ + ".tmp" + std::to_string(getpid());
     const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
@@ -184,7 +187,7 @@ bool HistoryFile::ReplaceFile(const std::string& text) const {
         if (n <= 0) break;
         written += static_cast<std::size_t>(n);
     }
-    const bool complete = written == text.size() && fsync(fd) == 0;
+    const bool complete = written == text.size();
     close(fd);
     platform::HandToDesktopUser(temporary);
     if (complete && rename(temporary.c_str(), path_.c_str()) == 0) return true;
