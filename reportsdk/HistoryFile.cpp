@@ -10,6 +10,7 @@
 
 #include "platform/DesktopUserFiles.h"
 #include "platform/FileLock.h"
+#include "reportsdk/BackgroundSync.h"
 #include "reportsdk/JsonText.h"
 
 namespace {
@@ -171,11 +172,11 @@ const std::string& HistoryFile::Text() {
 
 // Temporary file, then rename: a crash of the process at any moment leaves
 // either the old or the new file whole, since the kernel keeps what was
-// written. Neither file nor folder is synced: a power cut may bring back an
-// older copy, which loses at most the latest changes, while a sync would make
-// every analytics call wait for the disk (several run on the window's thread
-// at the install click; a download writing at full speed makes each sync
-// take tens of milliseconds).
+// written. The new file is synced by a background worker right after, not
+// here: several analytics calls run on the window's thread at the install
+// click, and while a download writes at full speed each sync waits tens of
+// milliseconds. A power cut in between may bring back an older copy, which
+// loses at most the latest changes.
 bool HistoryFile::ReplaceFile(const std::string& text) const {
     const std::string temporary = path_ + ".tmp" + std::to_string(getpid());
     const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
@@ -190,7 +191,10 @@ bool HistoryFile::ReplaceFile(const std::string& text) const {
     const bool complete = written == text.size();
     close(fd);
     platform::HandToDesktopUser(temporary);
-    if (complete && rename(temporary.c_str(), path_.c_str()) == 0) return true;
+    if (complete && rename(temporary.c_str(), path_.c_str()) == 0) {
+        BackgroundSync::Request(path_);
+        return true;
+    }
     unlink(temporary.c_str());
     return false;
 }
