@@ -89,9 +89,12 @@ public:
     static int TransferProgress(void* context, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
 
     // Receive buffer of a range download, and how much of it is collected
-    // before each write into the package (measured: half the memory of
-    // 512 KiB buffers, as fast).
-    static constexpr long kDownloadBufferBytes = 128L << 10;
+    // before each write into the package. Measured: system calls are what
+    // costs here, so the receive buffer stays large (a 128 KiB one took 10
+    // percent more processor time); a 256 KiB collection is as fast as a
+    // 512 KiB one with half its memory, while writing each chunk as it
+    // arrives took nearly twice the time.
+    static constexpr long kDownloadBufferBytes = 512L << 10;
     static constexpr std::size_t kWriteBufferBytes = 256u << 10;
 
 private:
