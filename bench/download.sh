@@ -4,7 +4,7 @@
 # fetching the same file from one local nginx in the same run, and its MD5
 # check against openssl. Prints wall time, MiB/s, CPU seconds (and per GiB)
 # and peak RSS of every client (median of RUNS, outputs md5-checked), how
-# our engine wrote the package (write-call size, page cache or direct), our
+# our engine wrote the package (write-call size, bytes, calls and write-outs), our
 # ratios to the peers and whether each target is met:
 #   plain: MiB/s >= 1.3 x the best peer; capped, capped_rtt: >= 1.0 x;
 #   every scenario: CPU per GiB <= aria2c's, peak RSS <= aria2c's.

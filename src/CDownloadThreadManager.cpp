@@ -85,7 +85,7 @@ int CDownloadThreadManager::createThreads(int n) {
             }
         }
     }
-    if (!writer_) writer_ = std::make_unique<CPackageWriter>(packageFile_, localPath_);
+    if (!writer_) writer_ = std::make_unique<CPackageWriter>(packageFile_);
     LOG(INFO) << " Create threads and init: " << n;
     for (int i = 0; i < n; ++i) {
         auto* thread = new CDownloadThread(writeMutex_, *writer_, shared_, [this] { notifyFinishedTask(); });

@@ -247,7 +247,7 @@ std::size_t WriteThrough(HeaderContext& context, const char* data, std::size_t a
 
 // How much the buffer collects before it is written: all of it, less what
 // brings a write that starts at an unaligned position (a resumed range) to
-// an aligned one, so that the writes after it can go straight to the disk.
+// an aligned one, so that the writes after it fill whole pages.
 std::size_t FillLimit(const HeaderContext& context, const CTask& task) {
     const auto misalignment = static_cast<std::size_t>(task.DownloadedPos % CPackageWriter::kAlignment);
     return context.pendingCapacity - misalignment;

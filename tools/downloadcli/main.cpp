@@ -6,9 +6,7 @@
 //       "result N", "cdn REPORT" and "writes" with how the package was
 //       written; exits 0 on success, else with N.
 //       --aux downloads as an auxiliary file; --any-network skips the
-//       check for a network interface besides loopback; --write-strategy
-//       N (0 page calls, 1 64 KiB calls, 2 whole-buffer calls, 3 direct)
-//       writes every piece that way instead of measuring.
+//       check for a network interface besides loopback.
 //   zembra-download [--log FILE] --md5 PATH [EXPECTED]
 //       prints the MD5 of PATH; exits 0 when it equals EXPECTED (or none given).
 #include <cstdio>
@@ -39,7 +37,7 @@ void ConfigureLog(const std::string& file) {
 
 int Usage() {
     std::fprintf(stderr,
-                 "usage: zembra-download [--aux] [--any-network] [--write-strategy N] [--log FILE] URL PATH\n"
+                 "usage: zembra-download [--aux] [--any-network] [--log FILE] URL PATH\n"
                  "       zembra-download [--log FILE] --md5 PATH [EXPECTED]\n");
     return 2;
 }
@@ -56,10 +54,6 @@ int main(int argc, char** argv) {
             main = false;
         } else if (std::strcmp(argv[i], "--any-network") == 0) {
             CDownLoadImpl::SetNetworkCheck([] { return true; });
-        } else if (std::strcmp(argv[i], "--write-strategy") == 0 && i + 1 < argc) {
-            const int strategy = std::atoi(argv[++i]);
-            if (strategy < 0 || strategy >= kWriteStrategyCount) return Usage();
-            CPackageWriter::ForceStrategy(static_cast<WriteStrategy>(strategy));
         } else if (std::strcmp(argv[i], "--md5") == 0) {
             md5 = true;
         } else if (std::strcmp(argv[i], "--log") == 0 && i + 1 < argc) {
@@ -80,7 +74,7 @@ int main(int argc, char** argv) {
     std::string cdnReport;
     const int result = CDownLoadImpl::SuperDownloadFile(operands[0], operands[1], cdnReport, main);
     std::printf("result %d\ncdn %s\nwrites %s\n", result, cdnReport.c_str(),
-                CPackageWriter::Tuner().UsageText().c_str());
+                CPackageWriter::UsageText().c_str());
     std::fflush(stdout);
     curl_global_cleanup();
     return result == static_cast<int>(EnumErrorCode::Success) ? 0 : result;
