@@ -14,7 +14,7 @@
 class CPackageWriteOut {
 public:
     // The package is written out each time this much has gathered.
-    static constexpr std::int64_t kGatherBytes = 8 << 20;
+    static constexpr std::int64_t kGatherBytes = 2 << 20;
 
     // Writes out descriptor (not owned; open until this object goes).
     explicit CPackageWriteOut(int descriptor);
