@@ -196,6 +196,12 @@ bool SameDrive(const std::string& a, const std::string& b) {
     return deviceOf(a) == deviceOf(b);
 }
 
+std::uint64_t FolderDevice(const std::string& path) {
+    struct stat info {};
+    if (stat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return 0;
+    return info.st_dev;
+}
+
 std::string WorkRootDir() {
     if (const char* root = std::getenv("ZEMBRA_WORK_ROOT"); root && *root) return WithTrailingSlash(root);
     const Drive* roomiest = nullptr;

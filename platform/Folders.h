@@ -47,6 +47,8 @@ std::optional<std::uint64_t> FreeBytesAvailable(const std::string& path);
 std::string DriveRootOf(const std::string& path);
 // True when both paths lie on the same filesystem (st_dev).
 bool SameDrive(const std::string& a, const std::string& b);
+// The filesystem (st_dev) of the folder at path; 0 when path is no folder.
+std::uint64_t FolderDevice(const std::string& path);
 // Root for the work folder: $ZEMBRA_WORK_ROOT, else the writable non-USB
 // mount point with the most free space, else CacheHomeDir(). Ends with "/".
 std::string WorkRootDir();

@@ -183,6 +183,11 @@ void HeadlessInstallWindow::SignatureInvalid() {
     Print("[install] the package signature is not valid; nothing was installed");
 }
 
+void HeadlessInstallWindow::InstallFolderGone() {
+    outcome_ = Outcome::InstallFolderGone;
+    Print("[install] the install folder " + GetInstallDir() + " is gone; nothing was installed");
+}
+
 void HeadlessInstallWindow::BannersArrived() {
     bannersArrived_ = true;
     Print("[install] " + std::to_string(banners_.Count()) + " remote banners arrived in " +

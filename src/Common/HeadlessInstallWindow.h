@@ -26,7 +26,8 @@
 class HeadlessInstallWindow : public IContentWindowPort, public IRunEndReactions {
 public:
     // How a run ended, as the window's reactions saw it.
-    enum class Outcome { Running, Installed, NothingToInstall, DownloadFailed, SetupTimedOut, SignatureInvalid };
+    enum class Outcome { Running, Installed, NothingToInstall, DownloadFailed, SetupTimedOut, SignatureInvalid,
+                         InstallFolderGone };
 
     // The thread body of the install worker; the default is the wizard's own.
     using WorkerEntry = std::function<void(IInstallWindowPort& window)>;
@@ -73,6 +74,7 @@ public:
     void SetupTimedOut() override;
     void InstallFinished() override;
     void SignatureInvalid() override;
+    void InstallFolderGone() override;
     void BannersArrived() override;
     void NextBanner() override {}
     void ClickControl(const std::string& controlName) override;

@@ -1,8 +1,11 @@
 // The wizard window against what goes wrong on a user's machine: the
-// product already running, an install folder that cannot be written, a
-// setup that fails, a close while the setup runs. Each ends on its box or
-// page, and what was downloaded stays for the next try.
+// product already running, an install folder that cannot be written or
+// whose disk goes away, a setup that fails, a close while the setup runs.
+// Each ends on its box or page, and what was downloaded stays for the next
+// try.
 #include <gtest/gtest.h>
+
+#include <sys/mount.h>
 
 #include <filesystem>
 #include <fstream>
@@ -88,6 +91,30 @@ TEST_F(EndToEndBadInputGuiTest, AnInstallFolderOnAReadOnlyMountIsRefusedWithABox
     if (!problem) GTEST_SKIP() << "no private mounts here";
     EXPECT_EQ(*problem, "");
     EXPECT_TRUE(server_.RecordsFor(kPackagePath).empty());
+}
+
+TEST_F(EndToEndBadInputGuiTest, AnInstallFolderWhoseMountVanishesMidDownloadEndsOnThePathBox) {
+    ThrottlePackage(1 << 20);
+    // The program folder is a file system of its own, unmounted while the
+    // package comes in, as when a disk is unplugged.
+    const auto problem = testsupport::InPrivateMounts([&]() -> std::string {
+        const std::string programs = sandbox_.root().str() + "/programs";
+        if (!testsupport::MountTmpfs(programs, 64 << 20)) return "no mount";
+        WizardProcess wizard(sandbox_);
+        if (wizard.WaitForWindow().empty() || !wizard.WaitForLog(" [Downloader config]: ")) return "no wizard";
+        if (!wizard.Click("install_btn") || !wizard.WaitForLog(" Tasks info, download begin", kRunMs))
+            return "no download: " + wizard.Log();
+        if (umount2(programs.c_str(), MNT_DETACH) != 0) return "no unmount";
+        if (!wizard.WaitForLog(" Install folder gone: ", kRunMs)) return "not noticed: " + wizard.Log();
+        if (!wizard.DismissMessageBox() || !wizard.WaitForLog(" ShowMsgBox: 4")) return "no path box: " + wizard.Log();
+        if (!wizard.WaitForLog(" Enter fail page ")) return "no failure page: " + wizard.Log();
+        if (wizard.Log().find("[Start Install CmdLine]") != std::string::npos) return "the setup ran";
+        if (!fs::exists(LocalPackage())) return "the package went";
+        if (fs::exists(programs + "/Zembra")) return "a folder was made beneath the mount";
+        return "";
+    });
+    if (!problem) GTEST_SKIP() << "no private mounts here";
+    EXPECT_EQ(*problem, "");
 }
 
 TEST_F(EndToEndBadInputGuiTest, ADiskFillingUpMidDownloadCannotTakeThePackagesRoom) {

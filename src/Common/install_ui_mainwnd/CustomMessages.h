@@ -15,6 +15,7 @@ constexpr unsigned kSetupStarted = kUserBase + 1923;      // 0xB83
 constexpr unsigned kSetupTimedOut = kUserBase + 1924;     // 0xB84
 constexpr unsigned kInstallComplete = kUserBase + 1925;   // 0xB85
 constexpr unsigned kSignatureInvalid = kUserBase + 1926;  // 0xB86
+constexpr unsigned kInstallFolderGone = kUserBase + 1927; // 0xB87: the checked install folder vanished
 constexpr unsigned kBannersArrived = kUserBase + 1928;    // 0xB88
 
 // The window's own messages, handled on its thread.

@@ -13,6 +13,7 @@ public:
     virtual void SetupTimedOut() = 0;                // 0xB84
     virtual void InstallFinished() = 0;              // 0xB85
     virtual void SignatureInvalid() = 0;             // 0xB86
+    virtual void InstallFolderGone() = 0;            // 0xB87
     virtual void BannersArrived() = 0;               // 0xB88
     virtual void NextBanner() = 0;                   // timer 2000
     // Acts as a click on the named control ("install_btn", "start_app").

@@ -30,6 +30,7 @@ long InstallProgressController::HandleCustomMessage(unsigned message, std::uintp
         case installmsg::kSetupTimedOut: reactions_.SetupTimedOut(); break;
         case installmsg::kInstallComplete: reactions_.InstallFinished(); break;
         case installmsg::kSignatureInvalid: reactions_.SignatureInvalid(); break;
+        case installmsg::kInstallFolderGone: reactions_.InstallFolderGone(); break;
         case installmsg::kBannersArrived: reactions_.BannersArrived(); break;
         default: break;
     }

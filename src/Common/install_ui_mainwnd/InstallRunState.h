@@ -26,6 +26,9 @@ public:
     std::atomic<int> verificationDone{0};
     // False while the setup runs, true once it ended or timed out.
     std::atomic<bool> setupFinished{false};
+    // The filesystem (st_dev) of the install folder the checks made; 0 when
+    // no checks ran (a headless run), where the setup makes the folder.
+    std::atomic<std::uint64_t> installFolderDevice{0};
     // Signalled by the worker or the progress timers once the bar has
     // reached its end; the worker waits for it before reporting success.
     ManualResetEvent progressFinished{"ProgressFinish100"};

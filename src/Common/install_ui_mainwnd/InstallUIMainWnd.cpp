@@ -300,6 +300,7 @@ int InstallUIMainWnd::BeginInstallTask() {
     Resize(InstallWizardPages::kWidth, InstallWizardPages::kCompactHeight);
     CenterWindowOnOwner();
     ResetRunForStart();
+    state_.installFolderDevice = platform::FolderDevice(check.installDir);
     if (auto* background = Find<ZembraUI::CControlUI>("backgroudlayout")) {
         background->ApplyAttr("bkimage", "skin/backgroud_complete.png");
     }

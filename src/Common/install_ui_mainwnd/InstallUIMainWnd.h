@@ -134,6 +134,7 @@ public:
     void SetupTimedOut() override;
     void InstallFinished() override;
     void SignatureInvalid() override;
+    void InstallFolderGone() override;
     void BannersArrived() override;
     void NextBanner() override;
     void ClickControl(const std::string& controlName) override;

@@ -117,6 +117,15 @@ void InstallUIMainWnd::SignatureInvalid() {
     DownLoadFail();
 }
 
+// The folder's disk or share went away during the download: the path box
+// asks for another folder, and the checked package stays for the next try.
+void InstallUIMainWnd::InstallFolderGone() {
+    EndOfRun(true);
+    ShowMessageBox(MsgPathError, "");
+    closeMode_ = MsgCloseNow;
+    DownLoadFail();
+}
+
 void InstallUIMainWnd::BannersArrived() {
     bannersArrived_ = true;
     carousel_.RemoteBannersArrived(banners_, CSingleUserLog::GetInstance().GetWorkDir());

@@ -124,6 +124,7 @@ int InstallWorker::Run() {
         case Verification::Install: break;
     }
     if (window_.IsClosing()) return Abandoned();
+    if (!InstallFolderStillThere()) return -1;
     SetupRunner runner(window_, services_.analytics, services_.tickMs, services_.waitForSetup);
     const SetupRunResult setup = runner.Run(packagePath_, package_);
     if (!setup.completed) return -1;
@@ -377,6 +378,23 @@ void InstallWorker::ReportVerificationFailure(bool md5Correct, bool signatureVal
 }
 
 // --- H: finish ----------------------------------------------------------------
+
+// The checks made the install folder before the download. When its disk or
+// share went away since, the folder is gone or another file system shows
+// through its path: a setup would quietly make the folder again there, so
+// the user is asked for a folder instead, and the checked package stays.
+bool InstallWorker::InstallFolderStillThere() {
+    const std::uint64_t checkedDevice = window_.RunState().installFolderDevice;
+    if (checkedDevice == 0) return true;
+    const std::string dir = window_.GetInstallDir();
+    const std::uint64_t device = platform::FolderDevice(dir);
+    if (device == checkedDevice) return true;
+    LOG(INFO) << " Install folder gone: " << dir
+              << (device == 0 ? ", no such folder" : ", now on another file system");
+    services_.analytics.FlowError(FlowError::kInstallFolderFailed);
+    window_.PostWindowMessage(installmsg::kInstallFolderGone, 0, 0);
+    return false;
+}
 
 int InstallWorker::Finish(const SetupRunResult& setup) {
     IFlowAnalytics& analytics = services_.analytics;

@@ -69,6 +69,7 @@ private:
     bool ReportDownload(int result);
     Verification Verify();
     void ReportVerificationFailure(bool md5Correct, bool signatureValid);
+    bool InstallFolderStillThere();
     int Finish(const SetupRunResult& setup);
     void OpenProductPage();
     void RestartUnattended();

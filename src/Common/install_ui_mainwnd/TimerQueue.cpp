@@ -1,14 +1,7 @@
 #include "Common/install_ui_mainwnd/TimerQueue.h"
 
 #include <algorithm>
-#include <chrono>
 #include <vector>
-
-std::int64_t SteadyTickMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
 
 TimerQueue::TimerQueue(Clock now) : now_(std::move(now)) {}
 

@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "Common/install_ui_mainwnd/IWindowTimers.h"
+#include "SteadyTicks.h"  // SteadyTickMs, the tick count the window and the worker share
 
 class TimerQueue : public IWindowTimers {
 public:
@@ -41,7 +42,3 @@ private:
     std::map<int, Timer> timers_;
     std::uint64_t generations_ = 0;
 };
-
-// Milliseconds of the steady clock: the tick count the window and the
-// install worker share.
-std::int64_t SteadyTickMs();

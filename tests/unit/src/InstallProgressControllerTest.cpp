@@ -22,6 +22,7 @@ public:
     void SetupTimedOut() override { calls.push_back("timeout"); }
     void InstallFinished() override { calls.push_back("finished"); }
     void SignatureInvalid() override { calls.push_back("signature"); }
+    void InstallFolderGone() override { calls.push_back("folder gone"); }
     void BannersArrived() override { calls.push_back("banners"); }
     void NextBanner() override { calls.push_back("banner tick"); }
     void ClickControl(const std::string& name) override { calls.push_back("click " + name); }
@@ -158,11 +159,12 @@ TEST_F(InstallProgressControllerTest, EndOfRunMessagesGoToTheWindowReactions) {
     Post(kSetupTimedOut);
     Post(kInstallComplete);
     Post(kSignatureInvalid);
+    Post(kInstallFolderGone);
     Post(kBannersArrived);
     Post(0x401);
     controller_.OnTimer(kBanner);
     const std::vector<std::string> expected = {"clear",   "failed 14", "nothing",   "timeout",
-                                               "finished", "signature", "banners", "banner tick"};
+                                               "finished", "signature", "folder gone", "banners", "banner tick"};
     EXPECT_EQ(reactions_.calls, expected);
 }
 

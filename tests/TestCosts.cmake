@@ -1,0 +1,25 @@
+# Read by ctest after the discovered tests. A parallel run starts the
+# costliest tests first (seconds each takes, roughly), so the run does not
+# end waiting on a long one that happened to start last. A fresh build has no
+# timings of its own yet; later runs go by the ones ctest records.
+set_tests_properties(SuperDownloadFileTest.ServerThatStopsSendingForAMinuteRealTime PROPERTIES COST 60)
+set_tests_properties(EndToEndGuiTest.AFailedDownloadShowsTheFailurePageAndTryAgainInstalls PROPERTIES COST 35)
+set_tests_properties(WizardWindowGuiTest.AFailedDownloadOffersTryAgainWhichInstallsAndStartsTheProduct PROPERTIES COST 20)
+set_tests_properties(
+  EndToEndGuiTest.AWholeInstallMovesTheBarThroughEveryPhaseAndStartsTheProduct
+  EndToEndGuiTest.ClosedWithBackgroundRunningTheInstallFinishesHidden
+  EndToEndBadInputGuiTest.ADiskFillingUpMidDownloadCannotTakeThePackagesRoom
+  EndToEndBadInputGuiTest.ClosingWhileTheSetupRunsLetsTheSetupFinish
+  InstallFlowTest.AnInterruptedInstallLeavesAVerifiedPackageTheNextRunReuses
+  BannerCarouselGuiTest.DownloadedBannersGiveWayToBuiltInOnesThatAreMissingBrokenOrHuge
+  AnalyticsDeliveryTest.EventsOfAKilledRunReachTheCollectorThroughTheResendProcess
+  PROPERTIES COST 12)
+set_tests_properties(
+  EndToEndBadInputGuiTest.AnInstallFolderWhoseMountVanishesMidDownloadEndsOnThePathBox
+  DownloadResumeTest.KilledDownloadAsksOnlyForWhatWasMissing
+  BannerCarouselGuiTest.TheTimerSlidesFrameByFrameAndADotClickSlidesBackToItsPicture
+  CrashDiagnosticsTest.EveryKindOfCrashLeavesADumpADebuggerCanRead
+  TlsVerificationTest.AnalyticsEventStaysInTheHistoryWhenTheCollectorIsNotTrusted
+  InstallFlowTest.TwelveFailedRounds
+  SetupRunnerTest.ASetupThatNeverEndsTimesOutAndKeepsRunning
+  PROPERTIES COST 6)
