@@ -17,6 +17,8 @@
 namespace ZembraUI {
 namespace {
 
+void ReportProtocolError(const std::string& text) { LOG(INFO) << " X protocol error ignored: " << text; }
+
 CMessageLoop* g_current = nullptr;
 std::atomic<HostWindowId> g_lastWindowId{kNoHostWindow};
 
@@ -80,14 +82,20 @@ bool CMessageLoop::Start() {
         return false;
     }
     SetPlatformHints();
+    // Installed before the windowing library starts as well: it keeps the
+    // handler it finds and puts that one back when it shuts down, just before
+    // closing its second connection, where a protocol error about a window
+    // destroyed a moment ago (its wake-up message to that window) may still
+    // be waiting to be read. With the default handler that error ended the
+    // process.
+    platform::X11Desktop::ReportProtocolErrors(ReportProtocolError);
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         LOG(INFO) << " Display unavailable: " << SDL_GetError();
         return false;
     }
     // The windowing library's own handler ends the process on any protocol
     // error, also on one about a window that was destroyed a moment ago.
-    platform::X11Desktop::ReportProtocolErrors(
-        [](const std::string& text) { LOG(INFO) << " X protocol error ignored: " << text; });
+    platform::X11Desktop::ReportProtocolErrors(ReportProtocolError);
     wakeEvent_ = SDL_RegisterEvents(1);
     if (wakeEvent_ == std::uint32_t(-1)) {
         LOG(INFO) << " No event number left for window messages";
